@@ -1,0 +1,14 @@
+// The one failure rule of srtx: a checked step either succeeds or ends the run.
+#pragma once
+
+namespace srtx {
+
+// Ends the run with the given exit status. Buffered output is flushed and open
+// files are closed by the runtime; nothing is cleaned up by hand.
+[[noreturn]] void endRun(int status);
+
+// Reports a failed step as "error: <stepName> failed" on standard error and ends
+// the run with status 1; returns when the step did not fail.
+void checkStep(const char* stepName, bool failed);
+
+} // namespace srtx

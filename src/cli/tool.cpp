@@ -1,0 +1,34 @@
+// Entry work shared by both modes: argument count, container open, size and header.
+#include "tool.hpp"
+
+#include "../container/container.hpp"
+#include "../modes/modes.hpp"
+#include "checked_step.hpp"
+
+#include <cstdio>
+
+namespace srtx {
+
+int runTool(int argc, char** argv) {
+    if (argc != 2 && argc != 5) {
+        const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : "srtx";
+        std::printf("usage: %s blah.srt [2 blah02.ssd out.kvdsp]\n", programName);
+        return 1;
+    }
+
+    std::FILE* file = std::fopen(argv[1], "rb");
+    checkStep("open input", file == nullptr);
+    const std::int32_t containerSize =
+        measureFileSize(file, "seek to file end", "get file size", "get back to file start");
+    ContainerStream container(file);
+    const FileHeader fileHeader = readFileHeader(container);
+
+    if (argc == 2) {
+        runListing(container, containerSize, fileHeader, argv[1]);
+    } else {
+        runDump(container, fileHeader, argv[1], argv[2], argv[3], argv[4]);
+    }
+    return 0;
+}
+
+} // namespace srtx

@@ -1,0 +1,150 @@
+// The SRT container: layout constants, decoding, and the checked block and entry reads.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+namespace srtx {
+
+// Every read of the run lands at the start of this one buffer: container
+// records as well as the chunks of the .ssd copy.
+inline constexpr std::size_t ioBufferSize = 8192;
+extern std::array<std::uint8_t, ioBufferSize> ioBuffer;
+
+inline constexpr std::int32_t fileHeaderSize = 16;
+inline constexpr std::int32_t blockHeaderSize = 16;
+inline constexpr std::int32_t indexSlotSize = 4;
+inline constexpr std::int32_t dspEntrySize = 144;
+// Offset, inside a DspEntry, of the big-endian word that listing prints.
+inline constexpr std::size_t dspWordOffset = 88;
+
+// Bytes 8-15 of every block header: a big-endian 16 followed by a big-endian 0.
+inline constexpr std::array<std::uint8_t, 8> blockFixedTail{0, 0, 0, 0x10, 0, 0, 0, 0};
+
+enum class BlockKind : std::uint8_t { rnd, ssd, srt, dsp };
+
+// Names of the checked steps of one block kind, as printed in error lines.
+struct BlockSteps {
+    const char* seekBlock;
+    const char* readHeader;
+    const char* checkHeader;
+    const char* seekIndex;
+    const char* readIndex;
+    const char* seekEntry;
+    const char* readEntry;
+};
+
+struct BlockLayout {
+    std::array<std::uint8_t, 4> magic;
+    std::int32_t entrySize;
+    BlockSteps steps;
+};
+
+// Indexed by BlockKind. RND has no entries, so it has no entry steps.
+inline constexpr std::array<BlockLayout, 4> blockLayouts{{
+    {{'R', 'N', 'D', 0},
+     0,
+     {"seek to RND block", "read RND block header ", "check RND block header", nullptr, nullptr,
+      nullptr, nullptr}},
+    {{'S', 'S', 'D', 0},
+     16,
+     {"seek to SSD block", "read SSD block header", "check SSD block header",
+      "seek to SSD entry index", "read SSD entry index", "seek to SSD entry", "read SSD entry"}},
+    {{'S', 'R', 'T', 0},
+     48,
+     {"seek to SRT block", "read SRT block header", "check SRT block header",
+      "seek to SRT entry index", "read SRT entry index", "seek to SRT entry", "read SRT entry"}},
+    {{'D', 'S', 'P', 0},
+     dspEntrySize,
+     {"seek to DSP block", "read DSP block header", "check DSP block header",
+      "seek to DSP entry index", "read DSP entry index", "seek to DSP entry", "read DSP entry"}},
+}};
+
+constexpr const BlockLayout& layoutOf(BlockKind kind) {
+    return blockLayouts[static_cast<std::size_t>(kind)];
+}
+
+constexpr std::uint32_t readBe32(const std::uint8_t* bytes) {
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+           (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
+}
+
+// Positions, counts and sizes are signed 32-bit values whose arithmetic wraps.
+// It is done in uint32_t, where wrapping is defined, and converted back.
+constexpr std::int32_t wrapping(std::uint32_t value) {
+    return static_cast<std::int32_t>(value);
+}
+
+constexpr std::int32_t wrappingAdd(std::int32_t a, std::int32_t b) {
+    return wrapping(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+
+constexpr std::int32_t wrappingSub(std::int32_t a, std::int32_t b) {
+    return wrapping(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+
+// Position of index slot i of the block at blockOffset.
+constexpr std::int32_t indexPosition(std::int32_t blockOffset, std::int32_t i) {
+    return wrapping(static_cast<std::uint32_t>(blockOffset) + std::uint32_t{blockHeaderSize} +
+                    std::uint32_t{indexSlotSize} * static_cast<std::uint32_t>(i));
+}
+
+// Entry offsets count from the end of the block header.
+constexpr std::int32_t entryPosition(std::int32_t blockOffset, std::int32_t entryOffset) {
+    return wrapping(static_cast<std::uint32_t>(blockOffset) +
+                    static_cast<std::uint32_t>(entryOffset) + std::uint32_t{blockHeaderSize});
+}
+
+struct FileHeader {
+    std::int32_t rndOffset;
+    std::int32_t ssdOffset;
+    std::int32_t srtOffset;
+    std::int32_t dspOffset;
+};
+
+// The open container: absolute seeks and exact-size reads into ioBuffer.
+class ContainerStream {
+public:
+    explicit ContainerStream(std::FILE* file) : file_(file) {}
+
+    // Moves to an absolute position; false when the position is refused
+    // (it is negative). A position past the end is accepted.
+    bool seek(std::int32_t position);
+
+    // Reads size bytes at the current position into the start of ioBuffer;
+    // false when fewer are there.
+    bool read(std::size_t size);
+
+    std::FILE* file() const { return file_; }
+
+    void close();
+
+private:
+    std::FILE* file_;
+};
+
+// Measures an open file by seeking to its end, then seeks back to its start.
+// A file of 2 GiB or more does not fit the 32-bit data model and fails at the
+// tell step.
+std::int32_t measureFileSize(std::FILE* file, const char* seekEndStep, const char* tellStep,
+                             const char* rewindStep);
+
+// Reads the 16-byte file header at the current position (the start of the file).
+FileHeader readFileHeader(ContainerStream& container);
+
+// Seeks to the block, reads and checks its header, and returns its count.
+// Use for RND, SSD and SRT.
+std::int32_t readBlockHeader(ContainerStream& container, BlockKind kind, std::int32_t blockOffset);
+
+// The DSP form: its count must also equal the stream count.
+std::int32_t readBlockHeader(ContainerStream& container, BlockKind kind, std::int32_t blockOffset,
+                             std::int32_t expectedStreamCount);
+
+// Reads index slot i of the block, then the entry it points to, into ioBuffer;
+// returns the entry offset held in the slot.
+std::int32_t readEntry(ContainerStream& container, BlockKind kind, std::int32_t blockOffset,
+                       std::int32_t i);
+
+} // namespace srtx

@@ -1,0 +1,95 @@
+// Dump mode: one stream's DspEntry followed by the bytes of a .ssd file.
+#include "../cli/checked_step.hpp"
+#include "modes.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <sys/stat.h>
+
+namespace srtx {
+
+std::optional<std::int32_t> parseStreamNumber(const char* text) {
+    const char* p = text;
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r') {
+        ++p;
+    }
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+') {
+        ++p;
+    }
+    if (*p < '0' || *p > '9') {
+        return std::nullopt;
+    }
+    // Accumulate the magnitude, stopping at a value past any int32_t so that
+    // out-of-range numbers saturate instead of wrapping into a valid one.
+    constexpr std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    std::int64_t magnitude = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        magnitude = std::min(magnitude * 10 + (*p - '0'), limit);
+    }
+    const std::int64_t value = negative ? -magnitude : magnitude;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+namespace {
+
+// True when path names the file that is open as stream: same device and inode,
+// whatever the spelling, symbolic link or hard link. A path that does not exist
+// yet names no input.
+bool namesOpenFile(const char* path, std::FILE* stream) {
+    struct stat named {};
+    struct stat opened {};
+    if (::stat(path, &named) != 0 || ::fstat(::fileno(stream), &opened) != 0) {
+        return false;
+    }
+    return named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+}
+
+} // namespace
+
+void runDump(ContainerStream& container, const FileHeader& fileHeader, const char* containerPath,
+             const char* streamNumberText, const char* ssdPath, const char* outputPath) {
+    std::FILE* ssd = std::fopen(ssdPath, "rb");
+    checkStep("open input ssd file", ssd == nullptr);
+    const std::int32_t ssdSize = measureFileSize(ssd, "seek to ssd file end", "get ssd file size",
+                                                 "seek back to ssd file start");
+
+    const std::int32_t streamCount =
+        readBlockHeader(container, BlockKind::ssd, fileHeader.ssdOffset);
+
+    // Truncating an input would destroy the data it was about to be copied from.
+    checkStep("check output is not an input",
+              namesOpenFile(outputPath, container.file()) || namesOpenFile(outputPath, ssd));
+    std::FILE* output = std::fopen(outputPath, "wb");
+    checkStep("open output file", output == nullptr);
+
+    const std::optional<std::int32_t> streamNumber = parseStreamNumber(streamNumberText);
+    checkStep("parse stream # to dump", !streamNumber);
+    std::printf("%s[%d]+%s->%s...\n", containerPath, *streamNumber, ssdPath, outputPath);
+    std::fflush(stdout);
+    if (*streamNumber < 0 || *streamNumber >= streamCount) {
+        std::printf("bad stream number, there are %d stream headers in this .srt\n", streamCount);
+        endRun(1);
+    }
+
+    readEntry(container, BlockKind::dsp, fileHeader.dspOffset, *streamNumber);
+    checkStep("write DSP entry",
+              std::fwrite(ioBuffer.data(), 1, dspEntrySize, output) != dspEntrySize);
+
+    for (std::int32_t remaining = ssdSize; remaining > 0;) {
+        const auto chunk =
+            static_cast<std::size_t>(std::min(remaining, static_cast<std::int32_t>(ioBufferSize)));
+        checkStep("read ssd", std::fread(ioBuffer.data(), 1, chunk, ssd) != chunk);
+        checkStep("write output", std::fwrite(ioBuffer.data(), 1, chunk, output) != chunk);
+        remaining -= static_cast<std::int32_t>(chunk);
+    }
+
+    // A full disk may only show when the last buffered bytes are written out.
+    checkStep("close output file", std::fclose(output) != 0);
+    std::fclose(ssd);
+    container.close();
+}
+
+} // namespace srtx

@@ -1,0 +1,135 @@
+// The command line end to end: argument counts, opening, measuring and the file header.
+#include "cli/tool.hpp"
+#include "container_builder.hpp"
+#include "run_tool.hpp"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace srtx::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string usageTail = " blah.srt [2 blah02.ssd out.kvdsp]\n";
+
+std::string failed(const std::string& step) {
+    return "error: " + step + " failed\n";
+}
+
+TEST(CommandLine, PrintsUsageForAnyOtherArgumentCount) {
+    const std::vector<std::vector<std::string>> argvs = {
+        {"srtx"},
+        {"./bin/srtx", "a.srt", "b"},
+        {"srtx", "a.srt", "1", "b.ssd"},
+        {"/usr/bin/srtx", "a", "b", "c", "d", "e"},
+    };
+    for (const auto& argv : argvs) {
+        SCOPED_TRACE(argv.size());
+        const RunResult result = runSrtxArgv(argv);
+        EXPECT_EQ(result.out, "usage: " + argv[0] + usageTail);
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.status, 1);
+    }
+}
+
+TEST(CommandLine, UsageNamesTheToolWhenThereIsNoArgumentAtAll) {
+    const RunResult result = runInChild([] {
+        char* argv[] = {nullptr};
+        return runTool(0, argv);
+    });
+    EXPECT_EQ(result.out, "usage: srtx" + usageTail);
+    EXPECT_EQ(result.status, 1);
+}
+
+TEST(CommandLine, ReportsContainerStepsInBothModes) {
+    TempDir dir;
+    const std::string ssd = dir.path("d.ssd");
+    writeFile(ssd, ssdData(10));
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> container; // empty name: no file at all
+        bool exists;
+        std::string listingOut;
+        std::string listingErr;
+        std::string dumpErr;
+    };
+    std::vector<std::uint8_t> sixteenZeros(16, 0);
+    const Case cases[] = {
+        {"missing container", {}, false, "", failed("open input"), failed("open input")},
+        {"empty container", {}, true, "", failed("read header"), failed("read header")},
+        {"15-byte container", std::vector<std::uint8_t>(15, 0), true, "", failed("read header"),
+         failed("read header")},
+        // Sixteen zero bytes decode as four offsets of 0: the walk goes on into the blocks.
+        {"16-byte container", sixteenZeros, true, "@...\n", failed("check RND block header"),
+         failed("check SSD block header")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.path("c.srt");
+        fs::remove(path);
+        if (c.exists) {
+            writeFile(path, c.container);
+        }
+        const RunResult listing = runSrtx({path});
+        std::string expectedOut = c.listingOut;
+        if (!expectedOut.empty()) {
+            expectedOut.replace(0, 1, path);
+        }
+        EXPECT_EQ(listing.out, expectedOut);
+        EXPECT_EQ(listing.err, c.listingErr);
+        EXPECT_EQ(listing.status, 1);
+
+        const RunResult dump = runSrtx({path, "0", ssd, dir.path("out")});
+        EXPECT_EQ(dump.out, "");
+        EXPECT_EQ(dump.err, c.dumpErr);
+        EXPECT_EQ(dump.status, 1);
+        EXPECT_FALSE(fs::exists(dir.path("out")));
+    }
+}
+
+TEST(CommandLine, MissingContainerIsReportedBeforeAMissingSsdFile) {
+    TempDir dir;
+    const RunResult result =
+        runSrtx({dir.path("none.srt"), "0", dir.path("none.ssd"), dir.path("out")});
+    EXPECT_EQ(result.err, failed("open input"));
+    EXPECT_EQ(result.status, 1);
+}
+
+TEST(CommandLine, RefusesFilesOf2GiBOrMoreAtTheirSizeSteps) {
+    TempDir dir;
+    const std::string big = dir.path("big");
+    writeFile(big, {});
+    fs::resize_file(big, std::uintmax_t{3} << 30); // sparse: costs no disk space
+    const std::string container = dir.path("c.srt");
+    ContainerImage(ContainerSpec{{1}, 0}).writeTo(container);
+
+    const RunResult listing = runSrtx({big});
+    EXPECT_EQ(listing.err, failed("get file size"));
+    EXPECT_EQ(listing.out, "");
+    EXPECT_EQ(listing.status, 1);
+
+    const RunResult dump = runSrtx({container, "0", big, dir.path("out")});
+    EXPECT_EQ(dump.err, failed("get ssd file size"));
+    EXPECT_EQ(dump.status, 1);
+    EXPECT_FALSE(fs::exists(dir.path("out")));
+
+    // Just under 2 GiB is inside the data model: the container is measured and walked.
+    fs::resize_file(big, (std::uintmax_t{1} << 31) - 1);
+    const RunResult under = runSrtx({big});
+    EXPECT_EQ(under.err, failed("check RND block header"));
+}
+
+TEST(CommandLine, ProgressComesBeforeTheErrorInOneStream) {
+    TempDir dir;
+    const std::string path = dir.path("c.srt");
+    ContainerImage image(ContainerSpec{{1, 2, 3}, 2});
+    image.setHeaderByte(Block::srt, 3, 'T');
+    image.writeTo(path);
+    const RunResult result = runSrtxMerged({path});
+    EXPECT_EQ(result.out, path + "...\n3 streams\n" + failed("check SRT block header"));
+    EXPECT_EQ(result.status, 1);
+}
+
+} // namespace
+} // namespace srtx::testing

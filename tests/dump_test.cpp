@@ -1,0 +1,282 @@
+// Dump mode end to end: the output file's bytes, messages, status, and untouched inputs.
+#include "container_builder.hpp"
+#include "run_tool.hpp"
+
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace srtx::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+std::string failed(const std::string& step) {
+    return "error: " + step + " failed\n";
+}
+
+// A container with three streams and a .ssd file in a fresh directory.
+struct DumpSetup {
+    TempDir dir;
+    std::string container = dir.path("c.srt");
+    std::string ssd = dir.path("c02.ssd");
+    std::string output = dir.path("out");
+    ContainerImage image{ContainerSpec{{7, 1024, -2}, 2}};
+    Bytes ssdBytes = ssdData(300);
+
+    void write() const {
+        image.writeTo(container);
+        writeFile(ssd, ssdBytes);
+    }
+    RunResult dump(const std::string& stream) const {
+        return runSrtx({container, stream, ssd, output});
+    }
+    std::string progress(const std::string& shown) const {
+        return container + "[" + shown + "]+" + ssd + "->" + output + "...\n";
+    }
+    void expectInputsUnchanged() const {
+        EXPECT_EQ(readFile(container), image.bytes()) << "container changed";
+        EXPECT_EQ(readFile(ssd), ssdBytes) << ".ssd file changed";
+    }
+};
+
+TEST(Dump, WritesTheEntryFollowedByTheWholeSsdFile) {
+    // Sizes around the 8192-byte chunk: none, one chunk, a 1-byte tail, a 5-byte tail.
+    for (const std::size_t size : {0u, 1u, 300u, 8191u, 8192u, 8193u, 3u * 8192u + 5u}) {
+        for (const std::uint32_t stream : {0u, 2u}) {
+            SCOPED_TRACE("ssd size " + std::to_string(size) + ", stream " + std::to_string(stream));
+            DumpSetup setup;
+            setup.ssdBytes = ssdData(size);
+            setup.write();
+
+            const RunResult result = setup.dump(std::to_string(stream));
+            EXPECT_EQ(result.out, setup.progress(std::to_string(stream)));
+            EXPECT_EQ(result.err, "");
+            EXPECT_EQ(result.status, 0);
+            Bytes expected = setup.image.entryBytes(Block::dsp, stream);
+            expected.insert(expected.end(), setup.ssdBytes.begin(), setup.ssdBytes.end());
+            EXPECT_EQ(readFile(setup.output), expected);
+            setup.expectInputsUnchanged();
+        }
+    }
+}
+
+TEST(Dump, ParsesTheStreamNumberAndChecksItsRange) {
+    struct Case {
+        std::string argument;
+        std::string shown; // in the progress line; empty when the parse fails
+        int stream;        // the stream dumped, or -1 when none is
+    };
+    const std::string badNumber = "bad stream number, there are 3 stream headers in this .srt\n";
+    const Case cases[] = {
+        {"2", "2", 2},
+        {"2x", "2", 2},
+        {" +1", "1", 1},
+        {"007", "7", -1},
+        {"010", "10", -1},
+        {"-1", "-1", -1},
+        {"3", "3", -1},
+        {"4294967297", "2147483647", -1},
+        {"-99999999999", "-2147483648", -1},
+        {"x2", "", -1},
+        {"", "", -1},
+        {"-", "", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("argument \"" + c.argument + "\"");
+        DumpSetup setup;
+        setup.write();
+        const RunResult result = setup.dump(c.argument);
+        if (c.shown.empty()) {
+            EXPECT_EQ(result.out, "");
+            EXPECT_EQ(result.err, failed("parse stream # to dump"));
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(readFile(setup.output), Bytes{}) << "output should be left empty";
+        } else if (c.stream < 0) {
+            EXPECT_EQ(result.out, setup.progress(c.shown) + badNumber);
+            EXPECT_EQ(result.err, "");
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(readFile(setup.output), Bytes{}) << "output should be left empty";
+        } else {
+            EXPECT_EQ(result.out, setup.progress(c.shown));
+            EXPECT_EQ(result.status, 0);
+            Bytes expected =
+                setup.image.entryBytes(Block::dsp, static_cast<std::uint32_t>(c.stream));
+            expected.insert(expected.end(), setup.ssdBytes.begin(), setup.ssdBytes.end());
+            EXPECT_EQ(readFile(setup.output), expected);
+        }
+        setup.expectInputsUnchanged();
+    }
+}
+
+TEST(Dump, ReportsTheFirstFailedStep) {
+    struct Case {
+        const char* name;
+        std::function<void(DumpSetup&)> change;
+        bool printsProgress;
+        bool createsOutput;
+        std::string step;
+    };
+    const Case cases[] = {
+        {"missing .ssd file", [](DumpSetup& s) { s.ssdBytes.clear(); }, false, false,
+         "open input ssd file"},
+        {"missing .ssd file wins over a damaged SSD block",
+         [](DumpSetup& s) {
+             s.ssdBytes.clear();
+             s.image.setHeaderByte(Block::ssd, 0, 'X');
+         },
+         false, false, "open input ssd file"},
+        {"damaged SSD block header", [](DumpSetup& s) { s.image.setHeaderByte(Block::ssd, 9, 1); },
+         false, false, "check SSD block header"},
+        {"SSD offset with the top bit set",
+         [](DumpSetup& s) { s.image.setFileHeaderOffset(Block::ssd, 0x80000000); }, false, false,
+         "seek to SSD block"},
+        {"SSD offset past the end",
+         [](DumpSetup& s) { s.image.setFileHeaderOffset(Block::ssd, 5000); }, false, false,
+         "read SSD block header"},
+        {"output in a missing directory",
+         [](DumpSetup& s) { s.output = s.dir.path("no/such/dir/out"); }, false, false,
+         "open output file"},
+        {"DSP offset with the top bit set",
+         [](DumpSetup& s) { s.image.setFileHeaderOffset(Block::dsp, 0x80000000); }, true, true,
+         "seek to DSP entry index"},
+        {"DSP index past the end",
+         [](DumpSetup& s) { s.image.setFileHeaderOffset(Block::dsp, 100000); }, true, true,
+         "read DSP entry index"},
+        {"DSP slot reaching before the file start",
+         [](DumpSetup& s) { s.image.setSlot(Block::dsp, 1, 0xFFFFF000); }, true, true,
+         "seek to DSP entry"},
+        {"DSP slot past the end", [](DumpSetup& s) { s.image.setSlot(Block::dsp, 1, 4000); }, true,
+         true, "read DSP entry"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DumpSetup setup;
+        c.change(setup);
+        setup.write();
+        if (setup.ssdBytes.empty()) {
+            fs::remove(setup.ssd);
+        }
+        const RunResult result = setup.dump("1");
+        EXPECT_EQ(result.out, c.printsProgress ? setup.progress("1") : "");
+        EXPECT_EQ(result.err, failed(c.step));
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(fs::exists(setup.output), c.createsOutput);
+        if (c.createsOutput) {
+            EXPECT_EQ(readFile(setup.output), Bytes{});
+        }
+    }
+}
+
+TEST(Dump, IgnoresBlocksItDoesNotRead) {
+    DumpSetup setup;
+    setup.image.setHeaderByte(Block::rnd, 0, 'r');
+    setup.image.setHeaderByte(Block::srt, 0, 'x');
+    setup.image.setHeaderByte(Block::dsp, 3, '!');
+    setup.image.setCount(Block::dsp, 9);
+    setup.write();
+    const RunResult result = setup.dump("1");
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.status, 0);
+    Bytes expected = setup.image.entryBytes(Block::dsp, 1);
+    expected.insert(expected.end(), setup.ssdBytes.begin(), setup.ssdBytes.end());
+    EXPECT_EQ(readFile(setup.output), expected);
+}
+
+TEST(Dump, RefusesAnOutputPathThatNamesAnInput) {
+    struct Case {
+        const char* name;
+        std::function<std::string(const DumpSetup&)> output;
+    };
+    const Case cases[] = {
+        {"the container itself", [](const DumpSetup& s) { return s.container; }},
+        {"the .ssd file itself", [](const DumpSetup& s) { return s.ssd; }},
+        {"the container spelled another way",
+         [](const DumpSetup& s) { return s.dir.path("./c.srt"); }},
+        {"a symbolic link to the .ssd file",
+         [](const DumpSetup& s) {
+             fs::create_symlink(s.ssd, s.dir.path("link"));
+             return s.dir.path("link");
+         }},
+        {"a hard link to the container",
+         [](const DumpSetup& s) {
+             fs::create_hard_link(s.container, s.dir.path("hard"));
+             return s.dir.path("hard");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DumpSetup setup;
+        setup.write();
+        setup.output = c.output(setup);
+        const RunResult result = setup.dump("0");
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, failed("check output is not an input"));
+        EXPECT_EQ(result.status, 1);
+        setup.expectInputsUnchanged();
+    }
+}
+
+TEST(Dump, TreatsAHyphenAsAPlainFileName) {
+    DumpSetup setup;
+    setup.write();
+    fs::copy_file(setup.ssd, setup.dir.path("-"));
+    const fs::path previous = fs::current_path();
+    fs::current_path(setup.dir.path(""));
+    const RunResult fromHyphen = runSrtx({"c.srt", "0", "-", "out"});
+    const RunResult toHyphen = runSrtx({"c.srt", "0", "c02.ssd", "-"});
+    fs::current_path(previous);
+
+    Bytes expected = setup.image.entryBytes(Block::dsp, 0);
+    expected.insert(expected.end(), setup.ssdBytes.begin(), setup.ssdBytes.end());
+    EXPECT_EQ(fromHyphen.out, "c.srt[0]+-->out...\n");
+    EXPECT_EQ(fromHyphen.status, 0);
+    EXPECT_EQ(readFile(setup.dir.path("out")), expected);
+    EXPECT_EQ(toHyphen.out, "c.srt[0]+c02.ssd->-...\n");
+    EXPECT_EQ(toHyphen.status, 0);
+    EXPECT_EQ(readFile(setup.dir.path("-")), expected);
+}
+
+TEST(Dump, OverwritesAnExistingOutputFile) {
+    DumpSetup setup;
+    setup.write();
+    writeFile(setup.output, ssdData(20000));
+    const RunResult result = setup.dump("0");
+    EXPECT_EQ(result.status, 0);
+    Bytes expected = setup.image.entryBytes(Block::dsp, 0);
+    expected.insert(expected.end(), setup.ssdBytes.begin(), setup.ssdBytes.end());
+    EXPECT_EQ(readFile(setup.output), expected);
+}
+
+TEST(Dump, FailsWhenTheOutputDeviceIsFull) {
+    struct Case {
+        std::size_t ssdSize;
+        std::string step; // small outputs only fail when the last bytes go out at close
+    };
+    const Case cases[] = {{300, "close output file"}, {4 << 20, "write output"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ssdSize);
+        DumpSetup setup;
+        setup.ssdBytes = ssdData(c.ssdSize);
+        setup.output = "/dev/full";
+        setup.write();
+        const RunResult result = setup.dump("2");
+        EXPECT_EQ(result.out, setup.progress("2"));
+        EXPECT_EQ(result.err, failed(c.step));
+        EXPECT_EQ(result.status, 1);
+    }
+}
+
+TEST(Dump, ProgressComesBeforeTheErrorInOneStream) {
+    DumpSetup setup;
+    setup.image.setSlot(Block::dsp, 0, 9999);
+    setup.write();
+    const RunResult result = runSrtxMerged({setup.container, "0", setup.ssd, setup.output});
+    EXPECT_EQ(result.out, setup.progress("0") + failed("read DSP entry"));
+    EXPECT_EQ(result.status, 1);
+}
+
+} // namespace
+} // namespace srtx::testing
