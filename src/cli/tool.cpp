@@ -18,9 +18,9 @@ int runTool(int argc, char** argv) {
 
     std::FILE* file = std::fopen(argv[1], "rb");
     checkStep("open input", file == nullptr);
-    const std::int32_t containerSize =
-        measureFileSize(file, "seek to file end", "get file size", "get back to file start");
     ContainerStream container(file);
+    const std::int32_t containerSize = measureFileSize(container.file(), "seek to file end",
+                                                       "get file size", "get back to file start");
     const FileHeader fileHeader = readFileHeader(container);
 
     if (argc == 2) {

@@ -11,18 +11,6 @@ namespace srtx {
 
 std::array<std::uint8_t, ioBufferSize> ioBuffer;
 
-bool ContainerStream::seek(std::int32_t position) {
-    return std::fseek(file_, position, SEEK_SET) == 0;
-}
-
-bool ContainerStream::read(std::size_t size) {
-    return std::fread(ioBuffer.data(), 1, size, file_) == size;
-}
-
-void ContainerStream::close() {
-    std::fclose(file_);
-}
-
 std::int32_t measureFileSize(std::FILE* file, const char* seekEndStep, const char* tellStep,
                              const char* rewindStep) {
     checkStep(seekEndStep, std::fseek(file, 0, SEEK_END) != 0);

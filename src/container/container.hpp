@@ -105,16 +105,24 @@ struct FileHeader {
 };
 
 // The open container: absolute seeks and exact-size reads into ioBuffer.
+//
+// The walk jumps between an index and the entries it points to, one small
+// record at a time. The position is kept here rather than in the file stream,
+// and reads are served from a few held regions of the file, each filled by one
+// large read on a miss; a walk over a well-formed container then costs one
+// memory copy per record instead of a system call.
 class ContainerStream {
 public:
-    explicit ContainerStream(std::FILE* file) : file_(file) {}
+    // Takes over a stream freshly opened for reading; it must not have been
+    // read or positioned yet. The position starts at 0.
+    explicit ContainerStream(std::FILE* file);
 
     // Moves to an absolute position; false when the position is refused
     // (it is negative). A position past the end is accepted.
     bool seek(std::int32_t position);
 
-    // Reads size bytes at the current position into the start of ioBuffer;
-    // false when fewer are there.
+    // Reads size bytes (at most ioBufferSize) at the current position into the
+    // start of ioBuffer; false when fewer are there.
     bool read(std::size_t size);
 
     std::FILE* file() const { return file_; }
@@ -122,7 +130,17 @@ public:
     void close();
 
 private:
+    struct HeldRegion {
+        std::int64_t start = 0;
+        std::size_t length = 0; // only what the file returned
+        std::uint64_t lastUse = 0;
+    };
+    static constexpr std::size_t heldRegionCount = 4;
+
     std::FILE* file_;
+    std::int64_t position_ = 0;
+    std::uint64_t useClock_ = 0;
+    std::array<HeldRegion, heldRegionCount> regions_{};
 };
 
 // Measures an open file by seeking to its end, then seeks back to its start.

@@ -1,0 +1,75 @@
+// Positioned reads of the container served from held regions of the file.
+#include "container.hpp"
+
+#include <cstring>
+
+namespace srtx {
+
+namespace {
+
+constexpr std::size_t regionSize = 64 * 1024;
+constexpr std::int64_t regionAlignment = 4096;
+
+// Backing storage of the held regions, one row per region slot. Static, so a
+// run allocates nothing; only one container is open at a time.
+alignas(64) std::uint8_t regionStorage[4][regionSize];
+
+} // namespace
+
+ContainerStream::ContainerStream(std::FILE* file) : file_(file) {
+    // Regions are filled straight from the file: a stream buffer would only
+    // add a copy.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
+}
+
+bool ContainerStream::seek(std::int32_t position) {
+    if (position < 0) {
+        return false;
+    }
+    position_ = position;
+    return true;
+}
+
+bool ContainerStream::read(std::size_t size) {
+    static_assert(sizeof regionStorage / sizeof regionStorage[0] == heldRegionCount);
+    static_assert(regionSize >= ioBufferSize + regionAlignment);
+    const std::int64_t end = position_ + static_cast<std::int64_t>(size);
+
+    std::size_t slot = 0;
+    bool held = false;
+    for (std::size_t i = 0; i < heldRegionCount; ++i) {
+        const HeldRegion& region = regions_[i];
+        if (position_ >= region.start &&
+            end <= region.start + static_cast<std::int64_t>(region.length)) {
+            slot = i;
+            held = true;
+            break;
+        }
+        if (region.lastUse < regions_[slot].lastUse) {
+            slot = i;
+        }
+    }
+
+    HeldRegion& region = regions_[slot];
+    if (!held) {
+        // Refill the least recently used region from a little before the
+        // position, so a step back into the same page stays held too.
+        region.start = position_ - position_ % regionAlignment;
+        region.length = 0;
+        if (std::fseek(file_, static_cast<long>(region.start), SEEK_SET) != 0) {
+            return false;
+        }
+        region.length = std::fread(regionStorage[slot], 1, regionSize, file_);
+        if (end > region.start + static_cast<std::int64_t>(region.length)) {
+            return false;
+        }
+    }
+    region.lastUse = ++useClock_;
+    std::memcpy(ioBuffer.data(), regionStorage[slot] + (position_ - region.start), size);
+    position_ = end;
+    return true;
+}
+
+void ContainerStream::close() { std::fclose(file_); }
+
+} // namespace srtx
