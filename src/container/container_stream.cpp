@@ -70,6 +70,8 @@ bool ContainerStream::read(std::size_t size) {
     return true;
 }
 
-void ContainerStream::close() { std::fclose(file_); }
+void ContainerStream::close() {
+    std::fclose(file_);
+}
 
 } // namespace srtx

@@ -4,6 +4,8 @@
 //   make-container example DIR          DIR/example.srt and DIR/example02.ssd
 //   make-container streams COUNT FILE   a well-formed container with COUNT streams
 //   make-container ssd SIZE FILE        a .ssd file of SIZE bytes
+//   make-container dsp-entry COUNT N FILE
+//                                       the DspEntry of stream N of the COUNT-stream container
 #include "container_builder.hpp"
 
 #include <cstdio>
@@ -17,8 +19,18 @@ using namespace srtx::testing;
 namespace {
 
 int usage() {
-    std::fputs("usage: make-container example DIR | streams COUNT FILE | ssd SIZE FILE\n", stderr);
+    std::fputs("usage: make-container example DIR | streams COUNT FILE | ssd SIZE FILE |"
+               " dsp-entry COUNT N FILE\n",
+               stderr);
     return 2;
+}
+
+ContainerImage streamsContainer(std::size_t count) {
+    std::vector<std::int32_t> words(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        words[i] = static_cast<std::int32_t>(i * 3);
+    }
+    return ContainerImage(ContainerSpec{words, 16});
 }
 
 void writeSsd(const std::string& path, std::size_t size) {
@@ -48,12 +60,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (args.size() == 3 && args[0] == "streams") {
-        const auto count = std::strtoul(args[1].c_str(), nullptr, 10);
-        std::vector<std::int32_t> words(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            words[i] = static_cast<std::int32_t>(i * 3);
-        }
-        ContainerImage(ContainerSpec{words, 16}).writeTo(args[2]);
+        streamsContainer(std::strtoul(args[1].c_str(), nullptr, 10)).writeTo(args[2]);
+        return 0;
+    }
+    if (args.size() == 4 && args[0] == "dsp-entry") {
+        const ContainerImage image = streamsContainer(std::strtoul(args[1].c_str(), nullptr, 10));
+        const auto stream = static_cast<std::uint32_t>(std::strtoul(args[2].c_str(), nullptr, 10));
+        writeFile(args[3], image.entryBytes(Block::dsp, stream));
         return 0;
     }
     if (args.size() == 3 && args[0] == "ssd") {
