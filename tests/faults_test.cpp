@@ -1,0 +1,118 @@
+// Faults from the file system: directories in place of files, an input that shrinks mid-copy.
+#include "container_builder.hpp"
+#include "run_tool.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace srtx::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+std::string failed(const std::string& step) { return "error: " + step + " failed\n"; }
+
+TEST(Faults, ADirectoryFailsAtAStepOfThatFile) {
+    // Which step trips depends on the file system (a directory may open and
+    // then refuse the seek, the size or the read), but it is always one of
+    // the steps on that same file.
+    const std::set<std::string> containerSteps = {
+        failed("open input"), failed("seek to file end"), failed("get file size"),
+        failed("get back to file start"), failed("read header")};
+    const std::set<std::string> ssdSteps = {
+        failed("open input ssd file"), failed("seek to ssd file end"),
+        failed("get ssd file size"), failed("seek back to ssd file start"), failed("read ssd")};
+    const std::set<std::string> outputSteps = {failed("open output file")};
+
+    TempDir dir;
+    const std::string container = dir.path("c.srt");
+    const std::string ssd = dir.path("d.ssd");
+    const std::string folder = dir.path("folder");
+    ContainerImage(ContainerSpec{{5, 6}, 1}).writeTo(container);
+    writeFile(ssd, ssdData(100));
+    fs::create_directory(folder);
+
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        const std::set<std::string>& steps;
+    };
+    const Case cases[] = {
+        {"container in listing", {folder}, containerSteps},
+        {"container in dump", {folder, "0", ssd, dir.path("out")}, containerSteps},
+        {".ssd file", {container, "0", folder, dir.path("out")}, ssdSteps},
+        {"output", {container, "0", ssd, folder}, outputSteps},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RunResult result = runSrtx(c.args);
+        EXPECT_EQ(c.steps.count(result.err), 1u) << result.err;
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(fs::is_directory(folder));
+    }
+    EXPECT_FALSE(fs::exists(dir.path("out")));
+}
+
+TEST(Faults, ASsdFileThatShrinksDuringTheCopyFailsAtReadSsd) {
+    // The output is a FIFO: opening it for writing blocks until this test opens
+    // it for reading, which is after the .ssd size was measured. The test then
+    // cuts the .ssd file short before draining the pipe, so the copy must come
+    // up short however the tool buffers its streams.
+    TempDir dir;
+    const std::string container = dir.path("c.srt");
+    const std::string ssd = dir.path("d.ssd");
+    const std::string fifo = dir.path("out.fifo");
+    const ContainerImage image(ContainerSpec{{5, 6}, 1});
+    image.writeTo(container);
+    const Bytes ssdBytes = ssdData(8 << 20);
+    writeFile(ssd, ssdBytes);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    Bytes received;
+    std::atomic<bool> readerDone = false;
+    std::thread reader([&] {
+        const int fd = ::open(fifo.c_str(), O_RDONLY);
+        if (fd < 0) {
+            readerDone = true;
+            return;
+        }
+        fs::resize_file(ssd, 1 << 20);
+        std::uint8_t chunk[65536];
+        for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;) {
+            received.insert(received.end(), chunk, chunk + n);
+        }
+        ::close(fd);
+        readerDone = true;
+    });
+    const RunResult result = runSrtx({container, "1", ssd, fifo});
+    // Should the tool have ended without opening the FIFO, open it here so the
+    // reader is not left waiting for a writer.
+    while (!readerDone) {
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    reader.join();
+
+    EXPECT_EQ(result.err, failed("read ssd"));
+    EXPECT_EQ(result.status, 1);
+    // What did get through is an exact prefix of the stream file, never garbage.
+    Bytes expected = image.entryBytes(Block::dsp, 1);
+    expected.insert(expected.end(), ssdBytes.begin(), ssdBytes.end());
+    ASSERT_GE(received.size(), 144u);
+    ASSERT_LE(received.size(), 144u + (1u << 20));
+    EXPECT_TRUE(std::equal(received.begin(), received.end(), expected.begin()));
+}
+
+} // namespace
+} // namespace srtx::testing
