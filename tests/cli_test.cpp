@@ -13,10 +13,6 @@ namespace fs = std::filesystem;
 
 const std::string usageTail = " blah.srt [2 blah02.ssd out.kvdsp]\n";
 
-std::string failed(const std::string& step) {
-    return "error: " + step + " failed\n";
-}
-
 TEST(CommandLine, PrintsUsageForAnyOtherArgumentCount) {
     const std::vector<std::vector<std::string>> argvs = {
         {"srtx"},

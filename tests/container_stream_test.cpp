@@ -53,9 +53,18 @@ TEST_F(ContainerStreamTest, RefusesOnlyNegativePositions) {
 
 TEST_F(ContainerStreamTest, ServesReadsAcrossHeldRegionBoundaries) {
     const std::pair<std::int64_t, std::size_t> reads[] = {
-        {0, 16},         {65536 - 8, 16},     {65536, 144},        {4096 - 1, 2},
-        {131072 - 1, 8192}, {fileSize - 144, 144}, {fileSize - 143, 144}, {fileSize, 1},
-        {0, 8192},       {200000, 4},         {100, 48},           {fileSize - 1, 1},
+        {0, 16},
+        {65536 - 8, 16},
+        {65536, 144},
+        {4096 - 1, 2},
+        {131072 - 1, 8192},
+        {fileSize - 144, 144},
+        {fileSize - 143, 144},
+        {fileSize, 1},
+        {0, 8192},
+        {200000, 4},
+        {100, 48},
+        {fileSize - 1, 1},
     };
     for (const auto& [position, size] : reads) {
         expectRead(position, size);

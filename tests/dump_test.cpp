@@ -13,10 +13,6 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-std::string failed(const std::string& step) {
-    return "error: " + step + " failed\n";
-}
-
 // A container with three streams and a .ssd file in a fresh directory.
 struct DumpSetup {
     TempDir dir;

@@ -18,8 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-std::string failed(const std::string& step) { return "error: " + step + " failed\n"; }
-
 TEST(Faults, ADirectoryFailsAtAStepOfThatFile) {
     // Which step trips depends on the file system (a directory may open and
     // then refuse the seek, the size or the read), but it is always one of
@@ -28,8 +26,8 @@ TEST(Faults, ADirectoryFailsAtAStepOfThatFile) {
         failed("open input"), failed("seek to file end"), failed("get file size"),
         failed("get back to file start"), failed("read header")};
     const std::set<std::string> ssdSteps = {
-        failed("open input ssd file"), failed("seek to ssd file end"),
-        failed("get ssd file size"), failed("seek back to ssd file start"), failed("read ssd")};
+        failed("open input ssd file"), failed("seek to ssd file end"), failed("get ssd file size"),
+        failed("seek back to ssd file start"), failed("read ssd")};
     const std::set<std::string> outputSteps = {failed("open output file")};
 
     TempDir dir;

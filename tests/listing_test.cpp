@@ -23,10 +23,6 @@ struct ListingCase {
     int status;
 };
 
-std::string failed(const std::string& step) {
-    return "error: " + step + " failed\n";
-}
-
 void runCases(const std::vector<ListingCase>& cases) {
     for (const ListingCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -7,7 +7,7 @@ namespace srtx {
 
 namespace {
 
-constexpr std::size_t regionSize = 64 * 1024;
+constexpr std::size_t regionSize = std::size_t{64} * 1024;
 constexpr std::int64_t regionAlignment = 4096;
 
 // Backing storage of the held regions, one row per region slot. Static, so a

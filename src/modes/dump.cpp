@@ -37,7 +37,7 @@ namespace {
 
 // Stream buffers for the copy. The loop moves 8192 bytes at a time; with
 // buffers this large the file traffic goes in the large blocks cat uses.
-constexpr std::size_t copyStreamBufferSize = 128 * 1024;
+constexpr std::size_t copyStreamBufferSize = std::size_t{128} * 1024;
 char ssdStreamBuffer[copyStreamBufferSize];
 char outputStreamBuffer[copyStreamBufferSize];
 

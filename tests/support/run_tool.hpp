@@ -13,6 +13,11 @@ struct RunResult {
     std::string err;
 };
 
+// The error line of a failed step, as srtx prints it on standard error.
+inline std::string failed(const std::string& step) {
+    return "error: " + step + " failed\n";
+}
+
 // Runs srtx with the given arguments after the program name, stdout and stderr
 // captured apart.
 RunResult runSrtx(const std::vector<std::string>& args);
