@@ -14,7 +14,7 @@ Bytes slice(const Bytes& bytes, std::size_t first, std::size_t last) {
 }
 
 TEST(Builder, OneStreamContainerHasTheDocumentedLayout) {
-    const ContainerImage image(ContainerSpec{{7}, 0});
+    const ContainerImage image(ContainerContents{{7}, 0});
     const Bytes& bytes = image.bytes();
     ASSERT_EQ(bytes.size(), 248u);
 
@@ -42,7 +42,7 @@ TEST(Builder, OneStreamContainerHasTheDocumentedLayout) {
 }
 
 TEST(Builder, EntriesOfDifferentStreamsDiffer) {
-    const ContainerImage image(ContainerSpec{{1, 1, 1}, 2});
+    const ContainerImage image(ContainerContents{{1, 1, 1}, 2});
     EXPECT_NE(image.entryBytes(Block::dsp, 0), image.entryBytes(Block::dsp, 1));
     EXPECT_NE(image.entryBytes(Block::dsp, 1), image.entryBytes(Block::dsp, 2));
     EXPECT_EQ(image.entryBytes(Block::dsp, 2).size(), 144u);

@@ -98,7 +98,7 @@ TEST(CommandLine, RefusesFilesOf2GiBOrMoreAtTheirSizeSteps) {
     writeFile(big, {});
     fs::resize_file(big, std::uintmax_t{3} << 30); // sparse: costs no disk space
     const std::string container = dir.path("c.srt");
-    ContainerImage(ContainerSpec{{1}, 0}).writeTo(container);
+    ContainerImage(ContainerContents{{1}, 0}).writeTo(container);
 
     const RunResult listing = runSrtx({big});
     EXPECT_EQ(listing.err, failed("get file size"));
@@ -119,7 +119,7 @@ TEST(CommandLine, RefusesFilesOf2GiBOrMoreAtTheirSizeSteps) {
 TEST(CommandLine, ProgressComesBeforeTheErrorInOneStream) {
     TempDir dir;
     const std::string path = dir.path("c.srt");
-    ContainerImage image(ContainerSpec{{1, 2, 3}, 2});
+    ContainerImage image(ContainerContents{{1, 2, 3}, 2});
     image.setHeaderByte(Block::srt, 3, 'T');
     image.writeTo(path);
     const RunResult result = runSrtxMerged({path});

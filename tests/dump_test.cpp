@@ -19,7 +19,7 @@ struct DumpSetup {
     std::string container = dir.path("c.srt");
     std::string ssd = dir.path("c02.ssd");
     std::string output = dir.path("out");
-    ContainerImage image{ContainerSpec{{7, 1024, -2}, 2}};
+    ContainerImage image{ContainerContents{{7, 1024, -2}, 2}};
     Bytes ssdBytes = ssdData(300);
 
     void write() const {

@@ -34,7 +34,7 @@ TEST(Faults, ADirectoryFailsAtAStepOfThatFile) {
     const std::string container = dir.path("c.srt");
     const std::string ssd = dir.path("d.ssd");
     const std::string folder = dir.path("folder");
-    ContainerImage(ContainerSpec{{5, 6}, 1}).writeTo(container);
+    ContainerImage(ContainerContents{{5, 6}, 1}).writeTo(container);
     writeFile(ssd, ssdData(100));
     fs::create_directory(folder);
 
@@ -68,7 +68,7 @@ TEST(Faults, ASsdFileThatShrinksDuringTheCopyFailsAtReadSsd) {
     const std::string container = dir.path("c.srt");
     const std::string ssd = dir.path("d.ssd");
     const std::string fifo = dir.path("out.fifo");
-    const ContainerImage image(ContainerSpec{{5, 6}, 1});
+    const ContainerImage image(ContainerContents{{5, 6}, 1});
     image.writeTo(container);
     const Bytes ssdBytes = ssdData(8 << 20);
     writeFile(ssd, ssdBytes);

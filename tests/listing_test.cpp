@@ -10,7 +10,7 @@ namespace {
 
 // Three streams whose DSP words are 7, 1024 and -2 (FF FF FF FE); two SRT entries.
 ContainerImage threeStreams() {
-    return ContainerImage(ContainerSpec{{7, 1024, -2}, 2});
+    return ContainerImage(ContainerContents{{7, 1024, -2}, 2});
 }
 
 constexpr const char* wellFormedLines = "3 streams\n  0:\t7\n  1:\t1024\n  2:\t-2\n";
@@ -144,18 +144,18 @@ TEST(Listing, CountsOfZeroMeasureTheEndFromMinusOne) {
     runCases({
         {"no streams and the file ending 159 bytes after the DSP block",
          [](ContainerImage& image) {
-             image = ContainerImage(ContainerSpec{{}, 1});
+             image = ContainerImage(ContainerContents{{}, 1});
              image.resize(image.blockOffset(Block::dsp) + 159);
          },
          "0 streams\n", "", 0},
         {"no streams and the file ending at the DSP header",
          [](ContainerImage& image) {
-             image = ContainerImage(ContainerSpec{{}, 1});
+             image = ContainerImage(ContainerContents{{}, 1});
          },
          "0 streams\nBAD SIZE\n", "", 0},
         {"one stream keeps the plural",
          [](ContainerImage& image) {
-             image = ContainerImage(ContainerSpec{{7}, 0});
+             image = ContainerImage(ContainerContents{{7}, 0});
          },
          "1 streams\n  0:\t7\n", "", 0},
     });
@@ -168,7 +168,7 @@ TEST(Listing, WidensTheIndexFieldPastThreeDigits) {
     for (std::size_t i = 0; i < words.size(); ++i) {
         words[i] = static_cast<std::int32_t>(i) - 500;
     }
-    ContainerImage(ContainerSpec{words, 3}).writeTo(path);
+    ContainerImage(ContainerContents{words, 3}).writeTo(path);
 
     const RunResult result = runSrtx({path});
     std::string expected = path + "...\n1001 streams\n";

@@ -25,11 +25,11 @@ void appendBe32(std::vector<std::uint8_t>& out, std::uint32_t value) {
 
 } // namespace
 
-ContainerImage::ContainerImage(const ContainerSpec& spec) {
-    const auto streams = static_cast<std::uint32_t>(spec.dspWords.size());
+ContainerImage::ContainerImage(const ContainerContents& contents) {
+    const auto streams = static_cast<std::uint32_t>(contents.dspWords.size());
     counts_[index(Block::rnd)] = 0;
     counts_[index(Block::ssd)] = streams;
-    counts_[index(Block::srt)] = spec.srtCount;
+    counts_[index(Block::srt)] = contents.srtCount;
     counts_[index(Block::dsp)] = streams;
 
     std::uint32_t position = 16;
@@ -57,7 +57,8 @@ ContainerImage::ContainerImage(const ContainerSpec& spec) {
         }
     }
     for (std::uint32_t i = 0; i < streams; ++i) {
-        putBe32(entryPosition(Block::dsp, i) + 88, static_cast<std::uint32_t>(spec.dspWords[i]));
+        putBe32(entryPosition(Block::dsp, i) + 88,
+                static_cast<std::uint32_t>(contents.dspWords[i]));
     }
 }
 

@@ -12,7 +12,7 @@ enum class Block : std::uint8_t { rnd, ssd, srt, dsp };
 
 // What a well-formed container holds: one DSP word per stream and a number of
 // SRT entries.
-struct ContainerSpec {
+struct ContainerContents {
     std::vector<std::int32_t> dspWords;
     std::uint32_t srtCount = 2;
 };
@@ -22,7 +22,7 @@ struct ContainerSpec {
 // entry. Every entry holds a pattern unique to its block and index.
 class ContainerImage {
 public:
-    explicit ContainerImage(const ContainerSpec& spec);
+    explicit ContainerImage(const ContainerContents& contents);
 
     std::vector<std::uint8_t>& bytes() { return bytes_; }
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }

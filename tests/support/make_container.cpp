@@ -30,7 +30,7 @@ ContainerImage streamsContainer(std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         words[i] = static_cast<std::int32_t>(i * 3);
     }
-    return ContainerImage(ContainerSpec{words, 16});
+    return ContainerImage(ContainerContents{words, 16});
 }
 
 void writeSsd(const std::string& path, std::size_t size) {
@@ -54,7 +54,7 @@ void writeSsd(const std::string& path, std::size_t size) {
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 2 && args[0] == "example") {
-        ContainerImage image(ContainerSpec{{7, 1024, -2}, 2});
+        ContainerImage image(ContainerContents{{7, 1024, -2}, 2});
         image.writeTo(args[1] + "/example.srt");
         writeSsd(args[1] + "/example02.ssd", 300);
         return 0;
