@@ -32,6 +32,12 @@ struct DumpSetup {
     std::string progress(const std::string& shown) const {
         return container + "[" + shown + "]+" + ssd + "->" + output + "...\n";
     }
+    // The stream file srtx should write: the stream's DspEntry, then the .ssd bytes.
+    Bytes streamFile(std::uint32_t stream) const {
+        Bytes bytes = image.entryBytes(Block::dsp, stream);
+        bytes.insert(bytes.end(), ssdBytes.begin(), ssdBytes.end());
+        return bytes;
+    }
     void expectInputsUnchanged() const {
         EXPECT_EQ(readFile(container), image.bytes()) << "container changed";
         EXPECT_EQ(readFile(ssd), ssdBytes) << ".ssd file changed";
@@ -51,8 +57,7 @@ TEST(Dump, WritesTheEntryFollowedByTheWholeSsdFile) {
             EXPECT_EQ(result.out, setup.progress(std::to_string(stream)));
             EXPECT_EQ(result.err, "");
             EXPECT_EQ(result.status, 0);
-            Bytes expected = setup.image.entryBytes(Block::dsp, stream);
-            expected.insert(expected.end(), setup.ssdBytes.begin(), setup.ssdBytes.end());
+            const Bytes expected = setup.streamFile(stream);
             EXPECT_EQ(readFile(setup.output), expected);
             setup.expectInputsUnchanged();
         }
@@ -98,9 +103,7 @@ TEST(Dump, ParsesTheStreamNumberAndChecksItsRange) {
         } else {
             EXPECT_EQ(result.out, setup.progress(c.shown));
             EXPECT_EQ(result.status, 0);
-            Bytes expected =
-                setup.image.entryBytes(Block::dsp, static_cast<std::uint32_t>(c.stream));
-            expected.insert(expected.end(), setup.ssdBytes.begin(), setup.ssdBytes.end());
+            const Bytes expected = setup.streamFile(static_cast<std::uint32_t>(c.stream));
             EXPECT_EQ(readFile(setup.output), expected);
         }
         setup.expectInputsUnchanged();
@@ -176,8 +179,7 @@ TEST(Dump, IgnoresBlocksItDoesNotRead) {
     const RunResult result = setup.dump("1");
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.status, 0);
-    Bytes expected = setup.image.entryBytes(Block::dsp, 1);
-    expected.insert(expected.end(), setup.ssdBytes.begin(), setup.ssdBytes.end());
+    const Bytes expected = setup.streamFile(1);
     EXPECT_EQ(readFile(setup.output), expected);
 }
 
@@ -225,8 +227,7 @@ TEST(Dump, TreatsAHyphenAsAPlainFileName) {
     const RunResult toHyphen = runSrtx({"c.srt", "0", "c02.ssd", "-"});
     fs::current_path(previous);
 
-    Bytes expected = setup.image.entryBytes(Block::dsp, 0);
-    expected.insert(expected.end(), setup.ssdBytes.begin(), setup.ssdBytes.end());
+    const Bytes expected = setup.streamFile(0);
     EXPECT_EQ(fromHyphen.out, "c.srt[0]+-->out...\n");
     EXPECT_EQ(fromHyphen.status, 0);
     EXPECT_EQ(readFile(setup.dir.path("out")), expected);
@@ -241,8 +242,7 @@ TEST(Dump, OverwritesAnExistingOutputFile) {
     writeFile(setup.output, ssdData(20000));
     const RunResult result = setup.dump("0");
     EXPECT_EQ(result.status, 0);
-    Bytes expected = setup.image.entryBytes(Block::dsp, 0);
-    expected.insert(expected.end(), setup.ssdBytes.begin(), setup.ssdBytes.end());
+    const Bytes expected = setup.streamFile(0);
     EXPECT_EQ(readFile(setup.output), expected);
 }
 
