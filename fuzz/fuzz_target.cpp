@@ -31,6 +31,10 @@ struct RunEnded {
 std::array<std::FILE*, 8> openStreams{};
 bool tracking = false;
 
+// The largest .ssd an input can ask for, written once and cut to size per input.
+constexpr std::size_t ssdUnit = 997;
+std::array<char, 127 * ssdUnit> ssdPattern{};
+
 std::string workDir;
 std::string containerPath;
 std::string ssdPath;
@@ -67,6 +71,9 @@ int LLVMFuzzerInitialize(int*, char***) {
     containerPath = workDir + "/c.srt";
     ssdPath = workDir + "/d.ssd";
     outputPath = workDir + "/out";
+    for (std::size_t i = 0; i < ssdPattern.size(); ++i) {
+        ssdPattern[i] = static_cast<char>(i * 13 & 0xFF);
+    }
     return 0;
 }
 
@@ -75,7 +82,7 @@ int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
         return 0;
     }
     const bool dump = (data[0] & 1) != 0;
-    const std::size_t ssdSize = std::size_t{data[0]} / 2 * 997;
+    const std::size_t ssdSize = std::size_t{data[0]} / 2 * ssdUnit;
     std::size_t at = 1;
 
     std::string streamNumber;
@@ -93,9 +100,7 @@ int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     __real_fclose(container);
     if (dump) {
         std::FILE* ssd = __real_fopen(ssdPath.c_str(), "wb");
-        for (std::size_t i = 0; i < ssdSize; ++i) {
-            std::fputc(static_cast<int>(i * 13 & 0xFF), ssd);
-        }
+        std::fwrite(ssdPattern.data(), 1, ssdSize, ssd);
         __real_fclose(ssd);
     }
 

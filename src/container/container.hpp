@@ -129,13 +129,14 @@ public:
 
     void close();
 
+    static constexpr std::size_t heldRegionCount = 4;
+
 private:
     struct HeldRegion {
         std::int64_t start = 0;
         std::size_t length = 0; // only what the file returned
         std::uint64_t lastUse = 0;
     };
-    static constexpr std::size_t heldRegionCount = 4;
 
     std::FILE* file_;
     std::int64_t position_ = 0;

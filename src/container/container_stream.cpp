@@ -12,7 +12,7 @@ constexpr std::int64_t regionAlignment = 4096;
 
 // Backing storage of the held regions, one row per region slot. Static, so a
 // run allocates nothing; only one container is open at a time.
-alignas(64) std::uint8_t regionStorage[4][regionSize];
+alignas(64) std::uint8_t regionStorage[ContainerStream::heldRegionCount][regionSize];
 
 } // namespace
 
@@ -31,7 +31,6 @@ bool ContainerStream::seek(std::int32_t position) {
 }
 
 bool ContainerStream::read(std::size_t size) {
-    static_assert(sizeof regionStorage / sizeof regionStorage[0] == heldRegionCount);
     static_assert(regionSize >= ioBufferSize + regionAlignment);
     const std::int64_t end = position_ + static_cast<std::int64_t>(size);
 
