@@ -30,7 +30,7 @@ TEST(CommandLine, PrintsUsageForAnyOtherArgumentCount) {
 }
 
 TEST(CommandLine, UsageNamesTheToolWhenThereIsNoArgumentAtAll) {
-    const RunResult result = runInChild([] {
+    const RunResult result = runInProcess([] {
         char* argv[] = {nullptr};
         return runTool(0, argv);
     });
@@ -114,6 +114,29 @@ TEST(CommandLine, RefusesFilesOf2GiBOrMoreAtTheirSizeSteps) {
     fs::resize_file(big, (std::uintmax_t{1} << 31) - 1);
     const RunResult under = runSrtx({big});
     EXPECT_EQ(under.err, failed("check RND block header"));
+}
+
+TEST(CommandLine, OpensAndPrintsNamesInAnyScript) {
+    TempDir dir;
+    const std::string container = dir.path("日本語の.srt");
+    const std::string ssd = dir.path("Ελληνικά.ssd");
+    const std::string output = dir.path("кириллица-😀.out");
+    const ContainerImage image(ContainerContents{{7, 9}, 0});
+    image.writeTo(container);
+    writeFile(ssd, ssdData(10));
+
+    const RunResult listing = runSrtx({container});
+    EXPECT_EQ(listing.out, container + "...\n2 streams\n  0:\t7\n  1:\t9\n");
+    EXPECT_EQ(listing.status, 0);
+
+    const RunResult dump = runSrtx({container, "1", ssd, output});
+    EXPECT_EQ(dump.out, container + "[1]+" + ssd + "->" + output + "...\n");
+    EXPECT_EQ(dump.err, "");
+    EXPECT_EQ(dump.status, 0);
+    std::vector<std::uint8_t> expected = image.entryBytes(Block::dsp, 1);
+    const std::vector<std::uint8_t> data = ssdData(10);
+    expected.insert(expected.end(), data.begin(), data.end());
+    EXPECT_EQ(readFile(output), expected);
 }
 
 TEST(CommandLine, ProgressComesBeforeTheErrorInOneStream) {

@@ -64,6 +64,9 @@ TEST(Faults, ASsdFileThatShrinksDuringTheCopyFailsAtReadSsd) {
     // it for reading, which is after the .ssd size was measured. The test then
     // cuts the .ssd file short before draining the pipe, so the copy must come
     // up short however the tool buffers its streams.
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no FIFO to hold the copy at a known point";
+#else
     TempDir dir;
     const std::string container = dir.path("c.srt");
     const std::string ssd = dir.path("d.ssd");
@@ -110,6 +113,7 @@ TEST(Faults, ASsdFileThatShrinksDuringTheCopyFailsAtReadSsd) {
     ASSERT_GE(received.size(), 144u);
     ASSERT_LE(received.size(), 144u + (1u << 20));
     EXPECT_TRUE(std::equal(received.begin(), received.end(), expected.begin()));
+#endif
 }
 
 } // namespace

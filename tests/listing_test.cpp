@@ -56,7 +56,7 @@ TEST(Listing, PrintsStreamsAndWarnsOnPackingAndEnd) {
          [](ContainerImage& image) { image.resize(image.bytes().size() + 1); },
          std::string(wellFormedLines) + "BAD SIZE\n", "", 0},
         {"one byte short of the last entry's end fails its read",
-         [](ContainerImage& image) { image.resize(image.bytes().size() - 1); },
+         [](ContainerImage& image) { image.bytes().pop_back(); },
          "3 streams\n  0:\t7\n  1:\t1024\n", failed("read DSP entry"), 1},
         {"descending offsets warn for every entry after the first and at the end",
          [&](ContainerImage& image) {

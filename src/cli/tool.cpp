@@ -3,6 +3,7 @@
 
 #include "../container/container.hpp"
 #include "../modes/modes.hpp"
+#include "../platform/platform.hpp"
 #include "checked_step.hpp"
 
 #include <cstdio>
@@ -16,7 +17,7 @@ int runTool(int argc, char** argv) {
         return 1;
     }
 
-    std::FILE* file = std::fopen(argv[1], "rb");
+    std::FILE* file = platform::openForReading(argv[1]);
     checkStep("open input", file == nullptr);
     ContainerStream container(file);
     const std::int32_t containerSize = measureFileSize(container.file(), "seek to file end",

@@ -2,6 +2,7 @@
 #include "container.hpp"
 
 #include "../cli/checked_step.hpp"
+#include "../platform/platform.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -13,10 +14,10 @@ std::array<std::uint8_t, ioBufferSize> ioBuffer;
 
 std::int32_t measureFileSize(std::FILE* file, const char* seekEndStep, const char* tellStep,
                              const char* rewindStep) {
-    checkStep(seekEndStep, std::fseek(file, 0, SEEK_END) != 0);
-    const long size = std::ftell(file);
+    checkStep(seekEndStep, !platform::seekToEnd(file));
+    const std::int64_t size = platform::tell(file);
     checkStep(tellStep, size == -1 || size > std::numeric_limits<std::int32_t>::max());
-    checkStep(rewindStep, std::fseek(file, 0, SEEK_SET) != 0);
+    checkStep(rewindStep, !platform::seekToStart(file));
     return static_cast<std::int32_t>(size);
 }
 

@@ -1,4 +1,5 @@
 // Positioned reads of the container served from held regions of the file.
+#include "../platform/platform.hpp"
 #include "container.hpp"
 
 #include <cstring>
@@ -16,11 +17,7 @@ alignas(64) std::uint8_t regionStorage[ContainerStream::heldRegionCount][regionS
 
 } // namespace
 
-ContainerStream::ContainerStream(std::FILE* file) : file_(file) {
-    // Regions are filled straight from the file: a stream buffer would only
-    // add a copy.
-    std::setvbuf(file_, nullptr, _IONBF, 0);
-}
+ContainerStream::ContainerStream(std::FILE* file) : file_(file) {}
 
 bool ContainerStream::seek(std::int32_t position) {
     if (position < 0) {
@@ -54,11 +51,7 @@ bool ContainerStream::read(std::size_t size) {
         // Refill the least recently used region from a little before the
         // position, so a step back into the same page stays held too.
         region.start = position_ - position_ % regionAlignment;
-        region.length = 0;
-        if (std::fseek(file_, static_cast<long>(region.start), SEEK_SET) != 0) {
-            return false;
-        }
-        region.length = std::fread(regionStorage[slot], 1, regionSize, file_);
+        region.length = platform::readAt(file_, region.start, regionStorage[slot], regionSize);
         if (end > region.start + static_cast<std::int64_t>(region.length)) {
             return false;
         }

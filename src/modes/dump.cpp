@@ -1,11 +1,11 @@
 // Dump mode: one stream's DspEntry followed by the bytes of a .ssd file.
 #include "../cli/checked_step.hpp"
+#include "../platform/platform.hpp"
 #include "modes.hpp"
 
 #include <algorithm>
 #include <cstdio>
 #include <limits>
-#include <sys/stat.h>
 
 namespace srtx {
 
@@ -41,23 +41,22 @@ constexpr std::size_t copyStreamBufferSize = std::size_t{128} * 1024;
 char ssdStreamBuffer[copyStreamBufferSize];
 char outputStreamBuffer[copyStreamBufferSize];
 
-// True when path names the file that is open as stream: same device and inode,
-// whatever the spelling, symbolic link or hard link. A path that does not exist
-// yet names no input.
-bool namesOpenFile(const char* path, std::FILE* stream) {
-    struct stat named {};
-    struct stat opened {};
-    if (::stat(path, &named) != 0 || ::fstat(::fileno(stream), &opened) != 0) {
-        return false;
-    }
-    return named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+// True when the open output is one of the open inputs, under whatever name,
+// symbolic link or hard link it was reached. A file that cannot be identified
+// might be either, so it counts as one.
+bool isAnInput(std::FILE* output, std::FILE* container, std::FILE* ssd) {
+    const auto outputIdentity = platform::identify(output);
+    const auto containerIdentity = platform::identify(container);
+    const auto ssdIdentity = platform::identify(ssd);
+    return !outputIdentity || !containerIdentity || !ssdIdentity ||
+           *outputIdentity == *containerIdentity || *outputIdentity == *ssdIdentity;
 }
 
 } // namespace
 
 void runDump(ContainerStream& container, const FileHeader& fileHeader, const char* containerPath,
              const char* streamNumberText, const char* ssdPath, const char* outputPath) {
-    std::FILE* ssd = std::fopen(ssdPath, "rb");
+    std::FILE* ssd = platform::openForReading(ssdPath);
     checkStep("open input ssd file", ssd == nullptr);
     std::setvbuf(ssd, ssdStreamBuffer, _IOFBF, copyStreamBufferSize);
     const std::int32_t ssdSize = measureFileSize(ssd, "seek to ssd file end", "get ssd file size",
@@ -66,11 +65,13 @@ void runDump(ContainerStream& container, const FileHeader& fileHeader, const cha
     const std::int32_t streamCount =
         readBlockHeader(container, BlockKind::ssd, fileHeader.ssdOffset);
 
-    // Truncating an input would destroy the data it was about to be copied from.
-    checkStep("check output is not an input",
-              namesOpenFile(outputPath, container.file()) || namesOpenFile(outputPath, ssd));
-    std::FILE* output = std::fopen(outputPath, "wb");
+    // Truncating an input would destroy the data it was about to be copied
+    // from. The output is opened without truncation and the open file itself is
+    // compared, so a name swapped in between cannot slip past the check.
+    std::FILE* output = platform::openForWritingKeepingContents(outputPath);
     checkStep("open output file", output == nullptr);
+    checkStep("check output is not an input", isAnInput(output, container.file(), ssd));
+    checkStep("open output file", !platform::truncateToEmpty(output));
     std::setvbuf(output, outputStreamBuffer, _IOFBF, copyStreamBufferSize);
 
     const std::optional<std::int32_t> streamNumber = parseStreamNumber(streamNumberText);

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,8 @@ private:
 std::uint8_t ssdByte(std::size_t i);
 std::vector<std::uint8_t> ssdData(std::size_t size);
 
+// Paths in tests are UTF-8 on every platform, as srtx takes them.
+std::filesystem::path utf8Path(const std::string& path);
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> readFile(const std::string& path);
 

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (args.size() == 3 && args[0] == "ssd") {
-        writeSsd(args[2], std::strtoull(args[1].c_str(), nullptr, 10));
+        writeSsd(args[2], static_cast<std::size_t>(std::strtoull(args[1].c_str(), nullptr, 10)));
         return 0;
     }
     return usage();

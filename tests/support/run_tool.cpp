@@ -1,71 +1,58 @@
 // Child-process runs of srtx with captured output streams.
 #include "run_tool.hpp"
 
+#include "container_builder.hpp"
+
+#include <atomic>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <stdexcept>
-#include <sys/wait.h>
 #include <unistd.h>
-
-#ifndef SRTX_BINARY
-#error "SRTX_BINARY must name the srtx executable under test"
-#endif
 
 namespace srtx::testing {
 
 namespace {
 
 std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(utf8Path(path), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Forks; the child points stdout and stderr at files (the same one when merged)
-// and runs body; the parent waits and collects.
-RunResult capture(const std::function<void()>& body, bool merged) {
+// Checks that every line feed of a text-mode stream came as CR LF, and gives
+// back the text with plain line feeds.
+std::string fromTextMode(const std::string& text, const char* stream) {
+    if (!linesEndInCrLf) {
+        return text;
+    }
+    std::string plain;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            plain += '\n';
+            ++i;
+            continue;
+        }
+        if (text[i] == '\n') {
+            ADD_FAILURE() << stream << " has a line feed without a carriage return: " << text;
+        }
+        plain += text[i];
+    }
+    return plain;
+}
+
+RunResult capture(const std::vector<std::string>& argv, bool merged) {
     TempDir dir;
     const std::string outPath = dir.path("stdout");
     const std::string errPath = merged ? outPath : dir.path("stderr");
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        throw std::runtime_error("fork failed");
-    }
-    if (pid == 0) {
-        const int outFd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int errFd =
-            merged ? outFd : ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int nullFd = ::open("/dev/null", O_RDONLY);
-        if (outFd < 0 || errFd < 0 || nullFd < 0) {
-            ::_exit(127);
-        }
-        ::dup2(nullFd, 0);
-        ::dup2(outFd, 1);
-        ::dup2(errFd, 2);
-        body();
-        ::_exit(127);
-    }
-    int raw = 0;
-    ::waitpid(pid, &raw, 0);
     RunResult result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = slurp(outPath);
-    result.err = merged ? std::string() : slurp(errPath);
+    result.status = launchSrtx(argv, outPath, errPath);
+    result.out = fromTextMode(slurp(outPath), "standard output");
+    result.err = merged ? std::string() : fromTextMode(slurp(errPath), "standard error");
     return result;
-}
-
-void execSrtx(const std::vector<std::string>& argv) {
-    std::vector<char*> raw;
-    raw.reserve(argv.size() + 1);
-    for (const std::string& arg : argv) {
-        raw.push_back(const_cast<char*>(arg.c_str()));
-    }
-    raw.push_back(nullptr);
-    ::execv(SRTX_BINARY, raw.data());
 }
 
 std::vector<std::string> withProgramName(const std::vector<std::string>& args) {
@@ -74,36 +61,73 @@ std::vector<std::string> withProgramName(const std::vector<std::string>& args) {
     return argv;
 }
 
+// Points a standard stream's descriptor at a file for a while.
+class Redirect {
+public:
+    Redirect(std::FILE* stream, const std::string& path)
+        : stream_(stream), fd_(::fileno(stream)), saved_(::dup(fd_)) {
+        std::fflush(stream_);
+        const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(file, fd_);
+        ::close(file);
+    }
+    ~Redirect() {
+        std::fflush(stream_);
+        ::dup2(saved_, fd_);
+        ::close(saved_);
+    }
+    Redirect(const Redirect&) = delete;
+    Redirect& operator=(const Redirect&) = delete;
+
+private:
+    std::FILE* stream_;
+    int fd_;
+    int saved_;
+};
+
 } // namespace
 
 RunResult runSrtx(const std::vector<std::string>& args) {
-    return runSrtxArgv(withProgramName(args));
+    return capture(withProgramName(args), false);
 }
 
 RunResult runSrtxArgv(const std::vector<std::string>& argv) {
-    return capture([&] { execSrtx(argv); }, false);
+    return capture(argv, false);
 }
 
 RunResult runSrtxMerged(const std::vector<std::string>& args) {
-    return capture([&] { execSrtx(withProgramName(args)); }, true);
+    return capture(withProgramName(args), true);
 }
 
-RunResult runInChild(const std::function<int()>& body) {
-    return capture(
-        [&] {
-            const int status = body();
-            std::fflush(nullptr);
-            ::_exit(status);
-        },
-        false);
+RunResult runInProcess(const std::function<int()>& body) {
+    TempDir dir;
+    RunResult result;
+    {
+        const Redirect out(stdout, dir.path("stdout"));
+        const Redirect err(stderr, dir.path("stderr"));
+        result.status = body();
+    }
+    result.out = fromTextMode(slurp(dir.path("stdout")), "standard output");
+    result.err = fromTextMode(slurp(dir.path("stderr")), "standard error");
+    return result;
 }
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "srtx-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    // Unique across the test processes that ctest runs side by side.
+    static std::atomic<unsigned> counter = 0;
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (unsigned attempt = 0;; ++attempt) {
+        const std::filesystem::path candidate =
+            base / ("srtx-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+        if (std::filesystem::create_directory(candidate)) {
+            root_ = candidate.generic_string();
+            return;
+        }
+        if (attempt > 100) {
+            throw std::runtime_error("cannot make a temporary directory");
+        }
     }
-    root_ = pattern;
 }
 
 TempDir::~TempDir() {

@@ -18,8 +18,19 @@ inline std::string failed(const std::string& step) {
     return "error: " + step + " failed\n";
 }
 
+// Where standard output and standard error are in text mode (Windows), every
+// line feed goes out as CR LF. The runner checks that each line of both
+// streams ends so, and hands the text back with plain line feeds, so that one
+// expectation serves every platform.
+#ifdef _WIN32
+inline constexpr bool onWindows = true;
+#else
+inline constexpr bool onWindows = false;
+#endif
+inline constexpr bool linesEndInCrLf = onWindows;
+
 // Runs srtx with the given arguments after the program name, stdout and stderr
-// captured apart.
+// captured apart. On a cross build the binary is started through its emulator.
 RunResult runSrtx(const std::vector<std::string>& args);
 
 // Runs srtx with a full argument vector, element 0 the program name as typed.
@@ -29,9 +40,9 @@ RunResult runSrtxArgv(const std::vector<std::string>& argv);
 // does; the merged text comes back in out.
 RunResult runSrtxMerged(const std::vector<std::string>& args);
 
-// Runs a function in a child process with stdout and stderr captured; the
-// child exits with the function's return value.
-RunResult runInChild(const std::function<int()>& body);
+// Runs a function in this process with stdout and stderr captured; the
+// function returns the exit status, it must not end the process.
+RunResult runInProcess(const std::function<int()>& body);
 
 // A fresh directory removed with everything in it when the object goes.
 class TempDir {
@@ -45,5 +56,11 @@ public:
 private:
     std::string root_;
 };
+
+// Starts srtx with argv (element 0 the name as typed), standard input empty,
+// standard output and error written to the named files (one file when the two
+// names are equal); waits and returns the exit status, -1 for a crash.
+int launchSrtx(const std::vector<std::string>& argv, const std::string& outPath,
+               const std::string& errPath);
 
 } // namespace srtx::testing

@@ -1,0 +1,72 @@
+// Starts srtx on POSIX systems: fork and exec, through the emulator on a cross build.
+#include "run_tool.hpp"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#ifndef SRTX_BINARY
+#error "SRTX_BINARY must name the srtx executable under test"
+#endif
+#ifndef SRTX_EMULATOR
+#define SRTX_EMULATOR ""
+#endif
+
+namespace srtx::testing {
+
+namespace {
+
+// Nothing of the parent but the given vector may run after fork, so the
+// argument list is built first.
+std::vector<std::string> commandFor(const std::vector<std::string>& argv) {
+    const std::string emulator = SRTX_EMULATOR;
+    if (emulator.empty()) {
+        return argv;
+    }
+    // qemu-user's -0 sets the argv[0] the program sees, here the name as typed.
+    std::vector<std::string> command{emulator, "-0", argv.empty() ? "" : argv[0], SRTX_BINARY};
+    command.insert(command.end(), argv.begin() + (argv.empty() ? 0 : 1), argv.end());
+    return command;
+}
+
+} // namespace
+
+int launchSrtx(const std::vector<std::string>& argv, const std::string& outPath,
+               const std::string& errPath) {
+    const std::vector<std::string> command = commandFor(argv);
+    const std::string program = std::string(SRTX_EMULATOR).empty() ? SRTX_BINARY : SRTX_EMULATOR;
+    std::vector<char*> raw;
+    raw.reserve(command.size() + 1);
+    for (const std::string& arg : command) {
+        raw.push_back(const_cast<char*>(arg.c_str()));
+    }
+    raw.push_back(nullptr);
+
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        const int outFd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int errFd = errPath == outPath
+                              ? outFd
+                              : ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int nullFd = ::open("/dev/null", O_RDONLY);
+        if (outFd < 0 || errFd < 0 || nullFd < 0) {
+            ::_exit(127);
+        }
+        ::dup2(nullFd, 0);
+        ::dup2(outFd, 1);
+        ::dup2(errFd, 2);
+        ::execv(program.c_str(), raw.data());
+        ::_exit(127);
+    }
+    int waitStatus = 0;
+    ::waitpid(pid, &waitStatus, 0);
+    return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+}
+
+} // namespace srtx::testing
