@@ -139,6 +139,32 @@ TEST(CommandLine, OpensAndPrintsNamesInAnyScript) {
     EXPECT_EQ(readFile(output), expected);
 }
 
+TEST(CommandLine, FailsWhenStandardOutputCannotBeWritten) {
+    if (onWindows) {
+        GTEST_SKIP() << "Windows has no device that is always full, like /dev/full";
+    }
+    TempDir dir;
+    const std::string container = dir.path("c.srt");
+    const std::string ssd = dir.path("d.ssd");
+    const std::string output = dir.path("out");
+    const ContainerImage image(ContainerContents{{7, 9}, 0});
+    image.writeTo(container);
+    writeFile(ssd, ssdData(10));
+
+    const RunResult listing = runSrtxWithStdoutTo("/dev/full", {container});
+    EXPECT_EQ(listing.err, failed("write standard output"));
+    EXPECT_EQ(listing.status, 1);
+
+    // The dump itself is complete; only its progress line was lost.
+    const RunResult dump = runSrtxWithStdoutTo("/dev/full", {container, "1", ssd, output});
+    EXPECT_EQ(dump.err, failed("write standard output"));
+    EXPECT_EQ(dump.status, 1);
+    std::vector<std::uint8_t> expected = image.entryBytes(Block::dsp, 1);
+    const std::vector<std::uint8_t> data = ssdData(10);
+    expected.insert(expected.end(), data.begin(), data.end());
+    EXPECT_EQ(readFile(output), expected);
+}
+
 TEST(CommandLine, ProgressComesBeforeTheErrorInOneStream) {
     TempDir dir;
     const std::string path = dir.path("c.srt");

@@ -87,21 +87,5 @@ TEST(StreamNumber, ParsesLikeAPercentDConversionAndSaturates) {
     }
 }
 
-TEST(Listing, StreamLineMatchesPrintfFormatting) {
-    const std::pair<std::int32_t, std::int32_t> cases[] = {
-        {0, 7},      {5, -2},          {99, 0},      {100, int32Min},
-        {999, 1024}, {1000, int32Max}, {123456, -1}, {int32Max, int32Min},
-    };
-    for (const auto& [index, word] : cases) {
-        char expected[64];
-        const int expectedLength =
-            std::snprintf(expected, sizeof expected, "%3d:\t%d\n", index, word);
-        char actual[streamLineMax];
-        const std::size_t length = formatStreamLine(actual, index, word);
-        EXPECT_EQ(std::string(actual, length),
-                  std::string(expected, static_cast<std::size_t>(expectedLength)));
-    }
-}
-
 } // namespace
 } // namespace srtx

@@ -110,6 +110,43 @@ TEST(Dump, ParsesTheStreamNumberAndChecksItsRange) {
     }
 }
 
+TEST(Dump, ChecksTheStreamNumberAgainstTheSsdCount) {
+    struct Case {
+        const char* name;
+        std::size_t streams;
+        std::uint32_t ssdCount; // stored in the SSD header; 0 keeps the real count
+        std::string argument;
+        std::string shownCount; // in the bad-stream-number line; empty when the dump runs
+    };
+    const Case cases[] = {
+        {"one stream, the last", 1, 0, "0", ""},
+        {"one stream, one past", 1, 0, "1", "1"},
+        {"five streams, the last", 5, 0, "4", ""},
+        {"five streams, one past", 5, 0, "5", "5"},
+        {"a negative count admits no stream", 3, 0x80000000, "0", "-2147483648"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DumpSetup setup;
+        setup.image = ContainerImage(ContainerContents{std::vector<std::int32_t>(c.streams, 9), 1});
+        if (c.ssdCount != 0) {
+            setup.image.setCount(Block::ssd, c.ssdCount);
+        }
+        setup.write();
+        const RunResult result = setup.dump(c.argument);
+        if (c.shownCount.empty()) {
+            EXPECT_EQ(result.out, setup.progress(c.argument));
+            EXPECT_EQ(result.status, 0);
+            EXPECT_EQ(readFile(setup.output),
+                      setup.streamFile(static_cast<std::uint32_t>(std::stoul(c.argument))));
+        } else {
+            EXPECT_EQ(result.out, setup.progress(c.argument) + "bad stream number, there are " +
+                                      c.shownCount + " stream headers in this .srt\n");
+            EXPECT_EQ(result.status, 1);
+        }
+    }
+}
+
 TEST(Dump, ReportsTheFirstFailedStep) {
     struct Case {
         const char* name;
@@ -149,6 +186,13 @@ TEST(Dump, ReportsTheFirstFailedStep) {
          "seek to DSP entry"},
         {"DSP slot past the end", [](DumpSetup& s) { s.image.setSlot(Block::dsp, 1, 4000); }, true,
          true, "read DSP entry"},
+        {"DSP entry ending one byte past the end of the file",
+         [](DumpSetup& s) {
+             const auto fileSize = static_cast<std::uint32_t>(s.image.bytes().size());
+             s.image.setSlot(Block::dsp, 1,
+                             fileSize + 1 - 144 - s.image.blockOffset(Block::dsp) - 16);
+         },
+         true, true, "read DSP entry"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -77,6 +77,9 @@ TEST(Faults, ASsdFileThatShrinksDuringTheCopyFailsAtReadSsd) {
     writeFile(ssd, ssdBytes);
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
 
+    // Not a multiple of the 8192-byte chunk: the chunk across the cut comes up
+    // part full, and none of it may reach the output.
+    constexpr std::size_t cutSize = (std::size_t{1} << 20) + 4097;
     Bytes received;
     std::atomic<bool> readerDone = false;
     std::thread reader([&] {
@@ -85,7 +88,7 @@ TEST(Faults, ASsdFileThatShrinksDuringTheCopyFailsAtReadSsd) {
             readerDone = true;
             return;
         }
-        fs::resize_file(ssd, 1 << 20);
+        fs::resize_file(ssd, cutSize);
         std::uint8_t chunk[65536];
         for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;) {
             received.insert(received.end(), chunk, chunk + n);
@@ -111,7 +114,7 @@ TEST(Faults, ASsdFileThatShrinksDuringTheCopyFailsAtReadSsd) {
     Bytes expected = image.entryBytes(Block::dsp, 1);
     expected.insert(expected.end(), ssdBytes.begin(), ssdBytes.end());
     ASSERT_GE(received.size(), 144u);
-    ASSERT_LE(received.size(), 144u + (1u << 20));
+    ASSERT_LE(received.size(), 144u + cutSize);
     EXPECT_TRUE(std::equal(received.begin(), received.end(), expected.begin()));
 #endif
 }

@@ -23,6 +23,15 @@ struct ListingCase {
     int status;
 };
 
+// Points the last index slot of the block at an entry of entrySize bytes that
+// ends overhang bytes past the end of the file.
+void pointAtFileEnd(ContainerImage& image, Block block, std::uint32_t entrySize,
+                    std::uint32_t overhang) {
+    const auto fileSize = static_cast<std::uint32_t>(image.bytes().size());
+    const std::uint32_t entryBase = image.blockOffset(block) + 16;
+    image.setSlot(block, 1, fileSize + overhang - entrySize - entryBase);
+}
+
 void runCases(const std::vector<ListingCase>& cases) {
     for (const ListingCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -55,6 +64,18 @@ TEST(Listing, PrintsStreamsAndWarnsOnPackingAndEnd) {
         {"one byte after the last entry warns after the last line",
          [](ContainerImage& image) { image.resize(image.bytes().size() + 1); },
          std::string(wellFormedLines) + "BAD SIZE\n", "", 0},
+        {"an SSD entry ending at the end of the file is read",
+         [](ContainerImage& image) { pointAtFileEnd(image, Block::ssd, 16, 0); }, wellFormedLines,
+         "", 0},
+        {"an SSD entry ending one byte past the end of the file fails its read",
+         [](ContainerImage& image) { pointAtFileEnd(image, Block::ssd, 16, 1); }, "3 streams\n",
+         failed("read SSD entry"), 1},
+        {"an SRT entry ending at the end of the file is read",
+         [](ContainerImage& image) { pointAtFileEnd(image, Block::srt, 48, 0); }, wellFormedLines,
+         "", 0},
+        {"an SRT entry ending one byte past the end of the file fails its read",
+         [](ContainerImage& image) { pointAtFileEnd(image, Block::srt, 48, 1); }, "3 streams\n",
+         failed("read SRT entry"), 1},
         {"one byte short of the last entry's end fails its read",
          [](ContainerImage& image) { image.bytes().pop_back(); },
          "3 streams\n  0:\t7\n  1:\t1024\n", failed("read DSP entry"), 1},
@@ -134,6 +155,22 @@ TEST(Listing, ReportsTheFirstFailedStep) {
         {"DSP slot reaching before the file start",
          [](ContainerImage& image) { image.setSlot(Block::dsp, 1, 0xF0000000); },
          "3 streams\n  0:\t7\n", failed("seek to DSP entry"), 1},
+        {"SSD offset past the end",
+         [](ContainerImage& image) { image.setFileHeaderOffset(Block::ssd, 100000); }, "",
+         failed("read SSD block header"), 1},
+        {"file ends inside the SRT index",
+         [](ContainerImage& image) { image.resize(image.slotPosition(Block::srt, 0) + 2); },
+         "3 streams\n", failed("read SRT entry index"), 1},
+        {"SRT slot reaching before the file start",
+         [](ContainerImage& image) { image.setSlot(Block::srt, 0, 0x80000000); }, "3 streams\n",
+         failed("seek to SRT entry"), 1},
+        // The walk reads every SRT entry before it looks at the DSP block.
+        {"damaged SRT entry and DSP header fail at the SRT entry",
+         [](ContainerImage& image) {
+             image.setSlot(Block::srt, 1, 100000);
+             image.setHeaderByte(Block::dsp, 0, 'd');
+         },
+         "3 streams\n", failed("read SRT entry"), 1},
         {"file ends inside the DSP index",
          [](ContainerImage& image) { image.resize(image.slotPosition(Block::dsp, 0) + 3); },
          "3 streams\n", failed("read DSP entry index"), 1},
@@ -161,6 +198,18 @@ TEST(Listing, CountsOfZeroMeasureTheEndFromMinusOne) {
     });
 }
 
+// Stream lines first to last - 1 of a listing whose stream i has words[i].
+std::string listingLines(const std::vector<std::int32_t>& words, std::size_t first,
+                         std::size_t last) {
+    std::string text;
+    for (std::size_t i = first; i < last; ++i) {
+        char line[40];
+        std::snprintf(line, sizeof line, "%3d:\t%d\n", static_cast<int>(i), words[i]);
+        text += line;
+    }
+    return text;
+}
+
 TEST(Listing, WidensTheIndexFieldPastThreeDigits) {
     TempDir dir;
     const std::string path = dir.path("wide.srt");
@@ -171,15 +220,61 @@ TEST(Listing, WidensTheIndexFieldPastThreeDigits) {
     ContainerImage(ContainerContents{words, 3}).writeTo(path);
 
     const RunResult result = runSrtx({path});
-    std::string expected = path + "...\n1001 streams\n";
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        char line[40];
-        std::snprintf(line, sizeof line, "%3d:\t%d\n", static_cast<int>(i), words[i]);
-        expected += line;
-    }
-    EXPECT_EQ(result.out, expected);
+    EXPECT_EQ(result.out, path + "...\n1001 streams\n" + listingLines(words, 0, words.size()));
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.status, 0);
+}
+
+TEST(Listing, KeepsItsOrderAcrossOutputBlocks) {
+    // Enough streams that the listing fills several output blocks, with words
+    // of every length and sign.
+    constexpr std::size_t count = 12000;
+    std::vector<std::int32_t> words(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        words[i] =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(i) * 2654435761u) >> (i % 29);
+    }
+    const std::string head = std::to_string(count) + " streams\n";
+    const std::size_t moved = 9000; // well past the first output block
+
+    struct Case {
+        const char* name;
+        std::function<void(ContainerImage&)> change;
+        std::string out; // after the progress line, both streams merged
+        int status;
+    };
+    // Entry `moved` points at the next one: it shows that word, and the
+    // packing breaks before it and after it.
+    std::vector<std::int32_t> movedWords = words;
+    movedWords[moved] = words[moved + 1];
+    const std::string movedOut = head + listingLines(movedWords, 0, moved) + "BAD SIZE\n" +
+                                 listingLines(movedWords, moved, moved + 1) + "BAD SIZE\n" +
+                                 listingLines(movedWords, moved + 1, count);
+    const Case cases[] = {
+        {"well-formed", [](ContainerImage&) {}, head + listingLines(words, 0, count), 0},
+        {"a moved entry warns in place",
+         [&](ContainerImage& image) {
+             const std::uint32_t next =
+                 static_cast<std::uint32_t>(image.entryPosition(Block::dsp, moved + 1)) -
+                 image.blockOffset(Block::dsp) - 16;
+             image.setSlot(Block::dsp, static_cast<std::uint32_t>(moved), next);
+         },
+         movedOut, 0},
+        {"a failure after many lines comes after all of them",
+         [](ContainerImage& image) { image.setSlot(Block::dsp, count - 1, 0x10000000); },
+         head + listingLines(words, 0, count - 1) + failed("read DSP entry"), 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.path("many.srt");
+        ContainerImage image(ContainerContents{words, 1});
+        c.change(image);
+        image.writeTo(path);
+        const RunResult result = runSrtxMerged({path});
+        EXPECT_EQ(result.out, path + "...\n" + c.out);
+        EXPECT_EQ(result.status, c.status);
+    }
 }
 
 } // namespace

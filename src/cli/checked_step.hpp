@@ -1,6 +1,12 @@
 // The one failure rule of srtx: a checked step either succeeds or ends the run.
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
 namespace srtx {
 
 // Ends the run with the given exit status. Buffered output is flushed and open
@@ -8,7 +14,53 @@ namespace srtx {
 [[noreturn]] void endRun(int status);
 
 // Reports a failed step as "error: <stepName> failed" on standard error and ends
-// the run with status 1; returns when the step did not fail.
-void checkStep(const char* stepName, bool failed);
+// the run with status 1.
+[[noreturn]] void stepFailed(const char* stepName);
+
+// Reports the step when it failed; returns when it did not. Inline, as the
+// walk of a large container passes through it several times per record.
+inline void checkStep(const char* stepName, bool failed) {
+    if (failed) {
+        stepFailed(stepName);
+    }
+}
+
+// Standard output of a listing, gathered in one static block and handed to the
+// standard output stream in large pieces: a stream line costs a copy, not a
+// library call. Anything still pending goes out before an error line.
+inline constexpr std::size_t outputBlockSize = std::size_t{64} * 1024;
+extern std::array<char, outputBlockSize> outputBlock;
+extern std::size_t outputPending;
+
+void writeOutputBlock();
+
+inline void print(std::string_view text) {
+    if (text.size() > outputBlockSize - outputPending) {
+        writeOutputBlock();
+        if (text.size() > outputBlockSize) {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            return;
+        }
+    }
+    std::memcpy(outputBlock.data() + outputPending, text.data(), text.size());
+    outputPending += text.size();
+}
+
+// Room for at least size bytes (at most outputBlockSize) after what is
+// pending, for text formatted in place; printed(n) then takes the first n.
+inline char* outputRoom(std::size_t size) {
+    if (size > outputBlockSize - outputPending) {
+        writeOutputBlock();
+    }
+    return outputBlock.data() + outputPending;
+}
+
+inline void printed(std::size_t length) {
+    outputPending += length;
+}
+
+// Writes what is pending and flushes standard output; false when standard
+// output could not take everything printed during the run.
+bool flushOutput();
 
 } // namespace srtx

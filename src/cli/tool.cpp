@@ -29,6 +29,10 @@ int runTool(int argc, char** argv) {
     } else {
         runDump(container, fileHeader, argv[1], argv[2], argv[3], argv[4]);
     }
+    // Printing goes unchecked while the run goes on, but a listing cut short by
+    // a full disk must not pass for a whole one: a run that would succeed fails
+    // when standard output did not take everything.
+    checkStep("write standard output", !flushOutput());
     return 0;
 }
 

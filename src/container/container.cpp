@@ -65,15 +65,4 @@ std::int32_t readBlockHeader(ContainerStream& container, BlockKind kind, std::in
     return readCheckedBlockHeader(container, kind, blockOffset, &expectedStreamCount);
 }
 
-std::int32_t readEntry(ContainerStream& container, BlockKind kind, std::int32_t blockOffset,
-                       std::int32_t i) {
-    const BlockLayout& layout = layoutOf(kind);
-    checkStep(layout.steps.seekIndex, !container.seek(indexPosition(blockOffset, i)));
-    checkStep(layout.steps.readIndex, !container.read(indexSlotSize));
-    const std::int32_t entryOffset = decodeSigned(0);
-    checkStep(layout.steps.seekEntry, !container.seek(entryPosition(blockOffset, entryOffset)));
-    checkStep(layout.steps.readEntry, !container.read(static_cast<std::size_t>(layout.entrySize)));
-    return entryOffset;
-}
-
 } // namespace srtx

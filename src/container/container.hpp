@@ -1,10 +1,13 @@
 // The SRT container: layout constants, decoding, and the checked block and entry reads.
 #pragma once
 
+#include "../cli/checked_step.hpp"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace srtx {
 
@@ -109,21 +112,39 @@ struct FileHeader {
 // The walk jumps between an index and the entries it points to, one small
 // record at a time. The position is kept here rather than in the file stream,
 // and reads are served from a few held regions of the file, each filled by one
-// large read on a miss; a walk over a well-formed container then costs one
-// memory copy per record instead of a system call.
+// large positioned read on a miss; a walk over a well-formed container then
+// costs one memory copy per record instead of a system call.
 class ContainerStream {
 public:
-    // Takes over a stream freshly opened for reading; it must not have been
-    // read or positioned yet. The position starts at 0.
+    // Takes over a stream freshly opened for reading. The position starts at 0.
     explicit ContainerStream(std::FILE* file);
 
     // Moves to an absolute position; false when the position is refused
     // (it is negative). A position past the end is accepted.
-    bool seek(std::int32_t position);
+    bool seek(std::int32_t position) {
+        if (position < 0) {
+            return false;
+        }
+        position_ = position;
+        return true;
+    }
 
     // Reads size bytes (at most ioBufferSize) at the current position into the
     // start of ioBuffer; false when fewer are there.
-    bool read(std::size_t size);
+    bool read(std::size_t size) {
+        // A walk alternates between an index and its entries, so almost every
+        // read falls in one of the two regions used last, whose bounds are
+        // kept at hand.
+        for (const Window& window : recent_) {
+            if (position_ >= window.start &&
+                position_ + static_cast<std::int64_t>(size) <= window.end) {
+                std::memcpy(ioBuffer.data(), window.bytes + (position_ - window.start), size);
+                position_ += static_cast<std::int64_t>(size);
+                return true;
+            }
+        }
+        return readFromAnotherRegion(size);
+    }
 
     std::FILE* file() const { return file_; }
 
@@ -137,10 +158,20 @@ private:
         std::size_t length = 0; // only what the file returned
         std::uint64_t lastUse = 0;
     };
+    // Where a recently used region's bytes are and which file positions they hold.
+    struct Window {
+        const std::uint8_t* bytes = nullptr;
+        std::int64_t start = 0;
+        std::int64_t end = 0;
+    };
+
+    bool readFromAnotherRegion(std::size_t size);
 
     std::FILE* file_;
     std::int64_t position_ = 0;
     std::uint64_t useClock_ = 0;
+    std::array<std::size_t, 2> recentSlots_{0, 1}; // most recent first
+    std::array<Window, 2> recent_{};               // of those two slots
     std::array<HeldRegion, heldRegionCount> regions_{};
 };
 
@@ -162,8 +193,18 @@ std::int32_t readBlockHeader(ContainerStream& container, BlockKind kind, std::in
                              std::int32_t expectedStreamCount);
 
 // Reads index slot i of the block, then the entry it points to, into ioBuffer;
-// returns the entry offset held in the slot.
-std::int32_t readEntry(ContainerStream& container, BlockKind kind, std::int32_t blockOffset,
-                       std::int32_t i);
+// returns the entry offset held in the slot. Inline, so that with the block
+// kind known at the call the entry size is a constant: the listing walk comes
+// here twice for every stream.
+inline std::int32_t readEntry(ContainerStream& container, BlockKind kind, std::int32_t blockOffset,
+                              std::int32_t i) {
+    const BlockLayout& layout = layoutOf(kind);
+    checkStep(layout.steps.seekIndex, !container.seek(indexPosition(blockOffset, i)));
+    checkStep(layout.steps.readIndex, !container.read(indexSlotSize));
+    const std::int32_t entryOffset = wrapping(readBe32(ioBuffer.data()));
+    checkStep(layout.steps.seekEntry, !container.seek(entryPosition(blockOffset, entryOffset)));
+    checkStep(layout.steps.readEntry, !container.read(static_cast<std::size_t>(layout.entrySize)));
+    return entryOffset;
+}
 
 } // namespace srtx

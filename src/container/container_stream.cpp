@@ -2,13 +2,13 @@
 #include "../platform/platform.hpp"
 #include "container.hpp"
 
-#include <cstring>
-
 namespace srtx {
 
 namespace {
 
-constexpr std::size_t regionSize = std::size_t{64} * 1024;
+// Four regions of 128 KiB: an index and its entries each stream through one,
+// and the two stay in the processor's cache while the walk reads them.
+constexpr std::size_t regionSize = std::size_t{128} * 1024;
 constexpr std::int64_t regionAlignment = 4096;
 
 // Backing storage of the held regions, one row per region slot. Static, so a
@@ -19,18 +19,14 @@ alignas(64) std::uint8_t regionStorage[ContainerStream::heldRegionCount][regionS
 
 ContainerStream::ContainerStream(std::FILE* file) : file_(file) {}
 
-bool ContainerStream::seek(std::int32_t position) {
-    if (position < 0) {
-        return false;
-    }
-    position_ = position;
-    return true;
-}
-
-bool ContainerStream::read(std::size_t size) {
+bool ContainerStream::readFromAnotherRegion(std::size_t size) {
     static_assert(regionSize >= ioBufferSize + regionAlignment);
     const std::int64_t end = position_ + static_cast<std::int64_t>(size);
 
+    // Reads served by the two recent regions leave no trace in lastUse; they
+    // are the two used last.
+    regions_[recentSlots_[1]].lastUse = ++useClock_;
+    regions_[recentSlots_[0]].lastUse = ++useClock_;
     std::size_t slot = 0;
     bool held = false;
     for (std::size_t i = 0; i < heldRegionCount; ++i) {
@@ -56,6 +52,12 @@ bool ContainerStream::read(std::size_t size) {
             return false;
         }
     }
+    if (slot != recentSlots_[0]) {
+        recentSlots_ = {slot, recentSlots_[0]};
+        recent_[1] = recent_[0];
+    }
+    recent_[0] = {regionStorage[slot], region.start,
+                  region.start + static_cast<std::int64_t>(region.length)};
     region.lastUse = ++useClock_;
     std::memcpy(ioBuffer.data(), regionStorage[slot] + (position_ - region.start), size);
     position_ = end;

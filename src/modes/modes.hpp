@@ -24,9 +24,7 @@ void runDump(ContainerStream& container, const FileHeader& fileHeader, const cha
 // ignored. Values beyond the 32-bit range saturate. Empty when nothing converts.
 std::optional<std::int32_t> parseStreamNumber(const char* text);
 
-// Formats one listing line, "%3d:\t%d\n", into out (at least streamLineMax
-// bytes) and returns its length.
+// Room a stream line takes in the output block while it is formatted.
 inline constexpr std::size_t streamLineMax = 32;
-std::size_t formatStreamLine(char* out, std::int32_t index, std::int32_t word);
 
 } // namespace srtx

@@ -99,6 +99,15 @@ RunResult runSrtxMerged(const std::vector<std::string>& args) {
     return capture(withProgramName(args), true);
 }
 
+RunResult runSrtxWithStdoutTo(const std::string& stdoutPath, const std::vector<std::string>& args) {
+    TempDir dir;
+    const std::string errPath = dir.path("stderr");
+    RunResult result;
+    result.status = launchSrtx(withProgramName(args), stdoutPath, errPath);
+    result.err = fromTextMode(slurp(errPath), "standard error");
+    return result;
+}
+
 RunResult runInProcess(const std::function<int()>& body) {
     TempDir dir;
     RunResult result;

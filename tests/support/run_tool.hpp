@@ -40,6 +40,10 @@ RunResult runSrtxArgv(const std::vector<std::string>& argv);
 // does; the merged text comes back in out.
 RunResult runSrtxMerged(const std::vector<std::string>& args);
 
+// Runs srtx with standard output sent to the named file (a device such as
+// /dev/full, say), which is not read back; standard error is captured.
+RunResult runSrtxWithStdoutTo(const std::string& stdoutPath, const std::vector<std::string>& args);
+
 // Runs a function in this process with stdout and stderr captured; the
 // function returns the exit status, it must not end the process.
 RunResult runInProcess(const std::function<int()>& body);

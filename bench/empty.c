@@ -1,0 +1,4 @@
+/* The floor of start-up: a statically linked program that does nothing. */
+int main(void) {
+    return 0;
+}
