@@ -6,11 +6,15 @@
 //   make-container ssd SIZE FILE        a .ssd file of SIZE bytes
 //   make-container dsp-entry COUNT N FILE
 //                                       the DspEntry of stream N of the COUNT-stream container
+//   make-container damaged SEED FILE    a small container with random contents and
+//                                       random damage, the same for the same SEED
 #include "container_builder.hpp"
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,7 +24,7 @@ namespace {
 
 int usage() {
     std::fputs("usage: make-container example DIR | streams COUNT FILE | ssd SIZE FILE |"
-               " dsp-entry COUNT N FILE\n",
+               " dsp-entry COUNT N FILE | damaged SEED FILE\n",
                stderr);
     return 2;
 }
@@ -49,6 +53,57 @@ void writeSsd(const std::string& path, std::size_t size) {
     }
 }
 
+// A container for differential runs: random counts and words, then a few
+// damages of the kinds the format's rules are about.
+ContainerImage damagedContainer(unsigned seed) {
+    std::mt19937 random(seed);
+    const auto below = [&](std::size_t n) { return static_cast<std::uint32_t>(random() % n); };
+    std::vector<std::int32_t> words(below(40));
+    for (std::int32_t& word : words) {
+        word = static_cast<std::int32_t>(random());
+    }
+    ContainerImage image(ContainerContents{words, below(6)});
+    const Block blocks[] = {Block::rnd, Block::ssd, Block::srt, Block::dsp};
+    const std::uint32_t extremes[] = {0, 1, 0x7FFFFFFF, 0x80000000, 0xFFFFFFF0, 0xFFFFFFFF};
+    const auto anyValue = [&] {
+        return below(3) == 0 ? extremes[below(6)] : below(image.bytes().size() + 300);
+    };
+    for (std::uint32_t damage = below(4); damage > 0; --damage) {
+        const Block block = blocks[below(4)];
+        try {
+            switch (below(7)) {
+            case 0:
+                image.setFileHeaderOffset(block, anyValue());
+                break;
+            case 1:
+                image.setCount(block,
+                               below(2) ? anyValue()
+                                        : static_cast<std::uint32_t>(words.size()) + below(3) - 1);
+                break;
+            case 2:
+                image.setSlot(block == Block::rnd ? Block::ssd : block, 0, anyValue());
+                break;
+            case 3:
+                image.setHeaderByte(block, below(16), static_cast<std::uint8_t>(random()));
+                break;
+            case 4:
+                image.resize(below(image.bytes().size() + 200));
+                break;
+            case 5:
+                image.setSlot(Block::dsp, below(words.size() + 1), below(6000));
+                break;
+            default:
+                image.bytes().at(below(image.bytes().size() + 1)) =
+                    static_cast<std::uint8_t>(random());
+                break;
+            }
+        } catch (const std::out_of_range&) {
+            // The damage fell past the end of a cut image: nothing to change.
+        }
+    }
+    return image;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -67,6 +122,11 @@ int main(int argc, char** argv) {
         const ContainerImage image = streamsContainer(std::strtoul(args[1].c_str(), nullptr, 10));
         const auto stream = static_cast<std::uint32_t>(std::strtoul(args[2].c_str(), nullptr, 10));
         writeFile(args[3], image.entryBytes(Block::dsp, stream));
+        return 0;
+    }
+    if (args.size() == 3 && args[0] == "damaged") {
+        damagedContainer(static_cast<unsigned>(std::strtoul(args[1].c_str(), nullptr, 10)))
+            .writeTo(args[2]);
         return 0;
     }
     if (args.size() == 3 && args[0] == "ssd") {
