@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,14 @@
 namespace srtx {
 
 namespace {
+
+constexpr std::uint64_t byteSwapped(std::uint64_t value) {
+    std::uint64_t swapped = 0;
+    for (int byte = 0; byte < 8; ++byte) {
+        swapped = (swapped << 8) | ((value >> (8 * byte)) & 0xFF);
+    }
+    return swapped;
+}
 
 constexpr std::array<char, 200> digitPairs = [] {
     std::array<char, 200> pairs{};
@@ -57,41 +66,66 @@ private:
     std::size_t first_ = digitsEnd - 1;
 };
 
-std::size_t digitCount(std::uint32_t value) {
+// The eight decimal digits of value (below 10^8) as ASCII bytes in one 64-bit
+// word, the first digit in the lowest byte. Each step splits every lane of
+// the word at once (four digits, two, one), so no division waits on another.
+constexpr std::uint64_t eightDigits(std::uint32_t value) {
+    const std::uint64_t fours = (value / 10000) | (std::uint64_t{value % 10000} << 32);
+    const std::uint64_t hundreds = ((fours * 10486) >> 20) & 0x0000007F0000007Fu;
+    const std::uint64_t twos = hundreds | ((fours - 100 * hundreds) << 16);
+    const std::uint64_t tens = ((twos * 103) >> 10) & 0x000F000F000F000Fu;
+    return (tens | ((twos - 10 * tens) << 8)) + 0x3030303030303030u;
+}
+static_assert(eightDigits(12345678) == 0x3837363534333231u);
+static_assert(eightDigits(7) == 0x3730303030303030u);
+
+// Stores the last `count` of the eight digits at out, in one 8-byte store;
+// the bytes after them are of no account.
+inline void storeDigits(char* out, std::uint64_t digits, std::size_t count) {
+    const auto dropped = static_cast<unsigned>(8 * (8 - count));
+    if constexpr (std::endian::native == std::endian::little) {
+        digits >>= dropped;
+    } else {
+        digits = byteSwapped(digits) << dropped;
+    }
+    std::memcpy(out, &digits, sizeof digits);
+}
+
+// Writes value in decimal at out, which has room for 16 bytes; returns the end.
+inline char* writeDecimal(char* out, std::uint32_t value) {
+    if (value >= 100000000u) {
+        const std::uint32_t high = value / 100000000u; // 1 to 42
+        if (high >= 10) {
+            std::memcpy(out, &digitPairs[high * 2], 2);
+            out += 2;
+        } else {
+            *out++ = static_cast<char>('0' + high);
+        }
+        storeDigits(out, eightDigits(value % 100000000u), 8);
+        return out + 8;
+    }
     // Comparisons that do not wait on one another, unlike divisions.
-    return std::size_t{1} + (value >= 10u) + (value >= 100u) + (value >= 1000u) +
-           (value >= 10000u) + (value >= 100000u) + (value >= 1000000u) + (value >= 10000000u) +
-           (value >= 100000000u) + (value >= 1000000000u);
+    const std::size_t count = std::size_t{1} + (value >= 10u) + (value >= 100u) + (value >= 1000u) +
+                              (value >= 10000u) + (value >= 100000u) + (value >= 1000000u) +
+                              (value >= 10000000u);
+    storeDigits(out, eightDigits(value), count);
+    return out + count;
 }
 
 // Writes the stream line for head and word to out, which has room for
-// streamLineMax bytes; returns its length. The head moves in one copy of a
-// fixed size (the bytes after it are overwritten); the word's digits are
-// stored straight to their places, as reading back bytes just stored one by
-// one would stall the processor.
+// streamLineMax bytes; returns its length. Every part goes straight to its
+// place in copies of a fixed size, each overwriting the slack of the last.
 inline std::size_t formatLine(char* out, const LineHead& head, std::int32_t word) {
-    static_assert(streamLineMax >= 16 + 12);
+    static_assert(streamLineMax >= 16 + 1 + 2 + 8);
     std::memcpy(out, head.begin(), 16);
     char* p = out + head.size();
-    std::uint32_t magnitude =
-        word < 0 ? 0u - static_cast<std::uint32_t>(word) : static_cast<std::uint32_t>(word);
     if (word < 0) {
         *p++ = '-';
     }
-    char* const end = p + digitCount(magnitude);
-    p = end;
-    while (magnitude >= 100) {
-        p -= 2;
-        std::memcpy(p, &digitPairs[magnitude % 100 * 2], 2);
-        magnitude /= 100;
-    }
-    if (magnitude >= 10) {
-        std::memcpy(p - 2, &digitPairs[magnitude * 2], 2);
-    } else {
-        p[-1] = static_cast<char>('0' + magnitude);
-    }
-    *end = '\n';
-    return static_cast<std::size_t>(end + 1 - out);
+    p = writeDecimal(p, word < 0 ? 0u - static_cast<std::uint32_t>(word)
+                                 : static_cast<std::uint32_t>(word));
+    *p++ = '\n';
+    return static_cast<std::size_t>(p - out);
 }
 
 } // namespace

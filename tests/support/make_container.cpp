@@ -6,9 +6,11 @@
 //   make-container ssd SIZE FILE        a .ssd file of SIZE bytes
 //   make-container dsp-entry COUNT N FILE
 //                                       the DspEntry of stream N of the COUNT-stream container
+//   make-container layout-figure FILE   doc/layout.svg, the byte map of the one-stream container
 //   make-container damaged SEED FILE    a small container with random contents and
 //                                       random damage, the same for the same SEED
 #include "container_builder.hpp"
+#include "layout_figure.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +26,7 @@ namespace {
 
 int usage() {
     std::fputs("usage: make-container example DIR | streams COUNT FILE | ssd SIZE FILE |"
-               " dsp-entry COUNT N FILE | damaged SEED FILE\n",
+               " dsp-entry COUNT N FILE | damaged SEED FILE | layout-figure FILE\n",
                stderr);
     return 2;
 }
@@ -122,6 +124,10 @@ int main(int argc, char** argv) {
         const ContainerImage image = streamsContainer(std::strtoul(args[1].c_str(), nullptr, 10));
         const auto stream = static_cast<std::uint32_t>(std::strtoul(args[2].c_str(), nullptr, 10));
         writeFile(args[3], image.entryBytes(Block::dsp, stream));
+        return 0;
+    }
+    if (args.size() == 2 && args[0] == "layout-figure") {
+        writeLayoutFigure(args[1]);
         return 0;
     }
     if (args.size() == 3 && args[0] == "damaged") {
