@@ -116,53 +116,60 @@ TEST(CommandLine, RefusesFilesOf2GiBOrMoreAtTheirSizeSteps) {
     EXPECT_EQ(under.err, failed("check RND block header"));
 }
 
-TEST(CommandLine, OpensAndPrintsNamesInAnyScript) {
-    TempDir dir;
-    const std::string container = dir.path("日本語の.srt");
-    const std::string ssd = dir.path("Ελληνικά.ssd");
-    const std::string output = dir.path("кириллица-😀.out");
-    const ContainerImage image(ContainerContents{{7, 9}, 0});
-    image.writeTo(container);
-    writeFile(ssd, ssdData(10));
+// A two-stream container and a 10-byte .ssd file under the given names, and
+// the name of a dump's output, in a fresh directory.
+struct TwoStreams {
+    TwoStreams(const std::string& containerName, const std::string& ssdName,
+               const std::string& outputName)
+        : container(dir.path(containerName)), ssd(dir.path(ssdName)), output(dir.path(outputName)) {
+        image.writeTo(container);
+        writeFile(ssd, ssdData(10));
+    }
+    // What a dump of stream 1 writes.
+    std::vector<std::uint8_t> streamOneFile() const {
+        std::vector<std::uint8_t> bytes = image.entryBytes(Block::dsp, 1);
+        const std::vector<std::uint8_t> data = ssdData(10);
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        return bytes;
+    }
 
-    const RunResult listing = runSrtx({container});
-    EXPECT_EQ(listing.out, container + "...\n2 streams\n  0:\t7\n  1:\t9\n");
+    TempDir dir;
+    std::string container;
+    std::string ssd;
+    std::string output;
+    ContainerImage image{ContainerContents{{7, 9}, 0}};
+};
+
+TEST(CommandLine, OpensAndPrintsNamesInAnyScript) {
+    const TwoStreams files("日本語の.srt", "Ελληνικά.ssd", "кириллица-😀.out");
+
+    const RunResult listing = runSrtx({files.container});
+    EXPECT_EQ(listing.out, files.container + "...\n2 streams\n  0:\t7\n  1:\t9\n");
     EXPECT_EQ(listing.status, 0);
 
-    const RunResult dump = runSrtx({container, "1", ssd, output});
-    EXPECT_EQ(dump.out, container + "[1]+" + ssd + "->" + output + "...\n");
+    const RunResult dump = runSrtx({files.container, "1", files.ssd, files.output});
+    EXPECT_EQ(dump.out, files.container + "[1]+" + files.ssd + "->" + files.output + "...\n");
     EXPECT_EQ(dump.err, "");
     EXPECT_EQ(dump.status, 0);
-    std::vector<std::uint8_t> expected = image.entryBytes(Block::dsp, 1);
-    const std::vector<std::uint8_t> data = ssdData(10);
-    expected.insert(expected.end(), data.begin(), data.end());
-    EXPECT_EQ(readFile(output), expected);
+    EXPECT_EQ(readFile(files.output), files.streamOneFile());
 }
 
 TEST(CommandLine, FailsWhenStandardOutputCannotBeWritten) {
     if (onWindows) {
         GTEST_SKIP() << "Windows has no device that is always full, like /dev/full";
     }
-    TempDir dir;
-    const std::string container = dir.path("c.srt");
-    const std::string ssd = dir.path("d.ssd");
-    const std::string output = dir.path("out");
-    const ContainerImage image(ContainerContents{{7, 9}, 0});
-    image.writeTo(container);
-    writeFile(ssd, ssdData(10));
+    const TwoStreams files("c.srt", "d.ssd", "out");
 
-    const RunResult listing = runSrtxWithStdoutTo("/dev/full", {container});
+    const RunResult listing = runSrtxWithStdoutTo("/dev/full", {files.container});
     EXPECT_EQ(listing.err, failed("write standard output"));
     EXPECT_EQ(listing.status, 1);
 
     // The dump itself is complete; only its progress line was lost.
-    const RunResult dump = runSrtxWithStdoutTo("/dev/full", {container, "1", ssd, output});
+    const RunResult dump =
+        runSrtxWithStdoutTo("/dev/full", {files.container, "1", files.ssd, files.output});
     EXPECT_EQ(dump.err, failed("write standard output"));
     EXPECT_EQ(dump.status, 1);
-    std::vector<std::uint8_t> expected = image.entryBytes(Block::dsp, 1);
-    const std::vector<std::uint8_t> data = ssdData(10);
-    expected.insert(expected.end(), data.begin(), data.end());
-    EXPECT_EQ(readFile(output), expected);
+    EXPECT_EQ(readFile(files.output), files.streamOneFile());
 }
 
 TEST(CommandLine, ProgressComesBeforeTheErrorInOneStream) {
