@@ -13,14 +13,6 @@ namespace srtx {
 
 namespace {
 
-constexpr std::uint64_t byteSwapped(std::uint64_t value) {
-    std::uint64_t swapped = 0;
-    for (int byte = 0; byte < 8; ++byte) {
-        swapped = (swapped << 8) | ((value >> (8 * byte)) & 0xFF);
-    }
-    return swapped;
-}
-
 constexpr std::array<char, 200> digitPairs = [] {
     std::array<char, 200> pairs{};
     for (std::size_t i = 0; i < 100; ++i) {
@@ -86,7 +78,12 @@ inline void storeDigits(char* out, std::uint64_t digits, std::size_t count) {
     if constexpr (std::endian::native == std::endian::little) {
         digits >>= dropped;
     } else {
-        digits = byteSwapped(digits) << dropped;
+        // Big-endian: the first digit must become the highest byte.
+        std::uint64_t swapped = 0;
+        for (unsigned byte = 0; byte < 8; ++byte) {
+            swapped = (swapped << 8) | ((digits >> (8 * byte)) & 0xFF);
+        }
+        digits = swapped << dropped;
     }
     std::memcpy(out, &digits, sizeof digits);
 }
