@@ -93,7 +93,7 @@ inline char* writeDecimal(char* out, std::uint32_t value) {
     if (value >= 100000000u) {
         const std::uint32_t high = value / 100000000u; // 1 to 42
         if (high >= 10) {
-            std::memcpy(out, &digitPairs[high * 2], 2);
+            std::memcpy(out, &digitPairs[std::size_t{high} * 2], 2);
             out += 2;
         } else {
             *out++ = static_cast<char>('0' + high);
