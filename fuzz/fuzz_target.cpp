@@ -52,12 +52,27 @@ extern "C" {
 std::FILE* __real_fopen(const char* path, const char* mode);
 int __real_fclose(std::FILE* stream);
 
-std::FILE* __wrap_fopen(const char* path, const char* mode) {
-    std::FILE* stream = __real_fopen(path, mode);
+std::FILE* __real_fopen64(const char* path, const char* mode);
+std::FILE* __real_fdopen(int fd, const char* mode);
+
+std::FILE* track(std::FILE* stream) {
     if (tracking && stream != nullptr) {
         *std::find(openStreams.begin(), openStreams.end(), nullptr) = stream;
     }
     return stream;
+}
+
+std::FILE* __wrap_fopen(const char* path, const char* mode) {
+    return track(__real_fopen(path, mode));
+}
+
+std::FILE* __wrap_fopen64(const char* path, const char* mode) {
+    return track(__real_fopen64(path, mode));
+}
+
+// The output is opened as a descriptor and then given a stream.
+std::FILE* __wrap_fdopen(int fd, const char* mode) {
+    return track(__real_fdopen(fd, mode));
 }
 
 int __wrap_fclose(std::FILE* stream) {
