@@ -6,7 +6,6 @@
 #include <array>
 #include <bit>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 
 namespace srtx {
@@ -59,8 +58,9 @@ private:
 };
 
 // The eight decimal digits of value (below 10^8) as ASCII bytes in one 64-bit
-// word, the first digit in the lowest byte. Each step splits every lane of
-// the word at once (four digits, two, one), so no division waits on another.
+// word, the first digit in the lowest byte. After one division each step
+// splits every lane of the word at once (four digits into two, two into one),
+// so the steps do not wait on a chain of divisions.
 constexpr std::uint64_t eightDigits(std::uint32_t value) {
     const std::uint64_t fours = (value / 10000) | (std::uint64_t{value % 10000} << 32);
     const std::uint64_t hundreds = ((fours * 10486) >> 20) & 0x0000007F0000007Fu;
@@ -125,10 +125,6 @@ inline std::size_t formatLine(char* out, const LineHead& head, std::int32_t word
     return static_cast<std::size_t>(p - out);
 }
 
-} // namespace
-
-namespace {
-
 void warnBadSize() {
     print("BAD SIZE\n");
 }
@@ -152,7 +148,7 @@ void runListing(ContainerStream& container, std::int32_t containerSize,
     const std::int32_t streamCount =
         readBlockHeader(container, BlockKind::ssd, fileHeader.ssdOffset);
     char countLine[streamLineMax];
-    char* countEnd = std::to_chars(countLine, countLine + sizeof countLine, streamCount).ptr;
+    char* const countEnd = std::to_chars(countLine, countLine + sizeof countLine, streamCount).ptr;
     print({countLine, static_cast<std::size_t>(countEnd - countLine)});
     print(" streams\n");
     visitEntries(container, BlockKind::ssd, fileHeader.ssdOffset, streamCount);
