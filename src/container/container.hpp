@@ -158,8 +158,10 @@ private:
         std::size_t length = 0; // only what the file returned
         std::uint64_t lastUse = 0;
     };
-    // Where a recently used region's bytes are and which file positions they hold.
+    // A recently used region: its slot, where its bytes are and which file
+    // positions they hold.
     struct Window {
+        std::size_t slot = 0;
         const std::uint8_t* bytes = nullptr;
         std::int64_t start = 0;
         std::int64_t end = 0;
@@ -170,8 +172,7 @@ private:
     std::FILE* file_;
     std::int64_t position_ = 0;
     std::uint64_t useClock_ = 0;
-    std::array<std::size_t, 2> recentSlots_{0, 1}; // most recent first
-    std::array<Window, 2> recent_{};               // of those two slots
+    std::array<Window, 2> recent_{{{0}, {1}}}; // the two regions used last, most recent first
     std::array<HeldRegion, heldRegionCount> regions_{};
 };
 

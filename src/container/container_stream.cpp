@@ -25,8 +25,8 @@ bool ContainerStream::readFromAnotherRegion(std::size_t size) {
 
     // Reads served by the two recent regions leave no trace in lastUse; they
     // are the two used last.
-    regions_[recentSlots_[1]].lastUse = ++useClock_;
-    regions_[recentSlots_[0]].lastUse = ++useClock_;
+    regions_[recent_[1].slot].lastUse = ++useClock_;
+    regions_[recent_[0].slot].lastUse = ++useClock_;
     std::size_t slot = 0;
     bool held = false;
     for (std::size_t i = 0; i < heldRegionCount; ++i) {
@@ -52,11 +52,10 @@ bool ContainerStream::readFromAnotherRegion(std::size_t size) {
             return false;
         }
     }
-    if (slot != recentSlots_[0]) {
-        recentSlots_ = {slot, recentSlots_[0]};
+    if (slot != recent_[0].slot) {
         recent_[1] = recent_[0];
     }
-    recent_[0] = {regionStorage[slot], region.start,
+    recent_[0] = {slot, regionStorage[slot], region.start,
                   region.start + static_cast<std::int64_t>(region.length)};
     region.lastUse = ++useClock_;
     std::memcpy(ioBuffer.data(), regionStorage[slot] + (position_ - region.start), size);

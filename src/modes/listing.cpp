@@ -12,15 +12,6 @@ namespace srtx {
 
 namespace {
 
-constexpr std::array<char, 200> digitPairs = [] {
-    std::array<char, 200> pairs{};
-    for (std::size_t i = 0; i < 100; ++i) {
-        pairs[2 * i] = static_cast<char>('0' + i / 10);
-        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-    }
-    return pairs;
-}();
-
 // The "%3d:\t" head of the stream lines. The walk numbers the streams 0, 1,
 // 2, ..., so the head is counted up in place, one increment per line, rather
 // than converted anew.
@@ -93,11 +84,9 @@ inline char* writeDecimal(char* out, std::uint32_t value) {
     if (value >= 100000000u) {
         const std::uint32_t high = value / 100000000u; // 1 to 42
         if (high >= 10) {
-            std::memcpy(out, &digitPairs[std::size_t{high} * 2], 2);
-            out += 2;
-        } else {
-            *out++ = static_cast<char>('0' + high);
+            *out++ = static_cast<char>('0' + high / 10);
         }
+        *out++ = static_cast<char>('0' + high % 10);
         storeDigits(out, eightDigits(value % 100000000u), 8);
         return out + 8;
     }
