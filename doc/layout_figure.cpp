@@ -1,5 +1,6 @@
-// Draws doc/layout.svg: the byte map of the one-stream container, with the
-// arrows from the file header to the blocks and from index slots to entries.
+// Draws doc/layout.svg for make-container: the byte map of the one-stream
+// container, with the arrows from the file header to the blocks and from index
+// slots to entries.
 #include "layout_figure.hpp"
 
 #include "container_builder.hpp"
