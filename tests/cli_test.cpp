@@ -154,6 +154,21 @@ TEST(CommandLine, OpensAndPrintsNamesInAnyScript) {
     EXPECT_EQ(readFile(files.output), files.streamOneFile());
 }
 
+TEST(CommandLine, RefusesAnOutputNameThatIsNotValidUtf16) {
+    if (!onWindows) {
+        GTEST_SKIP() << "POSIX names are bytes; only Windows names are UTF-16";
+    }
+    // U+D800 alone, as WTF-8. Read loosely it would be U+FFFD, the name of
+    // another file, which must not be touched.
+    const TwoStreams files("c.srt", "d.ssd", "o\xED\xA0\x80.bin");
+    const std::string lookAlike = files.dir.path("o\uFFFD.bin");
+    writeFile(lookAlike, ssdData(50));
+    const RunResult dump = runSrtx({files.container, "1", files.ssd, files.output});
+    EXPECT_EQ(dump.err, failed("open output file"));
+    EXPECT_EQ(dump.status, 1);
+    EXPECT_EQ(readFile(lookAlike), ssdData(50));
+}
+
 TEST(CommandLine, FailsWhenStandardOutputCannotBeWritten) {
     if (onWindows) {
         GTEST_SKIP() << "Windows has no device that is always full, like /dev/full";
@@ -170,6 +185,21 @@ TEST(CommandLine, FailsWhenStandardOutputCannotBeWritten) {
     EXPECT_EQ(dump.err, failed("write standard output"));
     EXPECT_EQ(dump.status, 1);
     EXPECT_EQ(readFile(files.output), files.streamOneFile());
+}
+
+TEST(CommandLine, KeepsMessagesOutOfFilesOpenedWhereStandardStreamsWereClosed) {
+    if (onWindows) {
+        GTEST_SKIP() << "standard handles cannot be left closed by the Windows launcher";
+    }
+    // Without a guard the container, the .ssd file and the output would take
+    // descriptors 0, 1 and 2, and the error line would land in the output.
+    TwoStreams files("c.srt", "d.ssd", "out");
+    EXPECT_EQ(runSrtxWithStandardStreamsClosed({files.container, "1", files.ssd, files.output}), 0);
+    EXPECT_EQ(readFile(files.output), files.streamOneFile());
+    // Refused because it names the container, which must come through whole.
+    EXPECT_EQ(runSrtxWithStandardStreamsClosed({files.container, "1", files.ssd, files.container}),
+              1);
+    EXPECT_EQ(readFile(files.container), files.image.bytes());
 }
 
 TEST(CommandLine, ProgressComesBeforeTheErrorInOneStream) {

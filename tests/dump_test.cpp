@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <span>
 #include <unistd.h>
 
 namespace srtx::testing {
@@ -38,11 +39,31 @@ struct DumpSetup {
         bytes.insert(bytes.end(), ssdBytes.begin(), ssdBytes.end());
         return bytes;
     }
+    // An output file that is already there when existing is set (its bytes are
+    // returned), else none; what a failed run must leave behind.
+    Bytes placeOutput(bool existing) const {
+        const Bytes kept = existing ? ssdData(20000) : Bytes{};
+        if (existing) {
+            writeFile(output, kept);
+        }
+        return kept;
+    }
     void expectInputsUnchanged() const {
         EXPECT_EQ(readFile(container), image.bytes()) << "container changed";
         EXPECT_EQ(readFile(ssd), ssdBytes) << ".ssd file changed";
     }
 };
+
+// Each case twice: with no output file yet, and with an existing one.
+template <typename Case>
+std::vector<std::pair<Case, bool>> withAndWithoutExistingOutput(const std::span<const Case> cases) {
+    std::vector<std::pair<Case, bool>> runs;
+    for (const Case& c : cases) {
+        runs.emplace_back(c, false);
+        runs.emplace_back(c, true);
+    }
+    return runs;
+}
 
 TEST(Dump, WritesTheEntryFollowedByTheWholeSsdFile) {
     // Sizes around the 8192-byte chunk: none, one chunk, a 1-byte tail, a 5-byte tail.
@@ -92,13 +113,14 @@ TEST(Dump, ParsesTheStreamNumberAndChecksItsRange) {
         {"5", "5", -1, 5, 5},
         {"0", "0", -1, 3, 0x80000000},
     };
-    for (const Case& c : cases) {
+    for (const auto& [c, existing] : withAndWithoutExistingOutput<Case>(cases)) {
         SCOPED_TRACE("argument \"" + c.argument + "\", " + std::to_string(c.streams) + " streams");
         DumpSetup setup;
         setup.image = ContainerImage(ContainerContents{
             std::vector<std::int32_t>(c.streams, static_cast<std::int32_t>(c.streams)), 2});
         setup.image.setCount(Block::ssd, c.storedCount);
         setup.write();
+        const Bytes before = setup.placeOutput(existing);
         const std::string badNumber = "bad stream number, there are " +
                                       std::to_string(static_cast<std::int32_t>(c.storedCount)) +
                                       " stream headers in this .srt\n";
@@ -107,12 +129,12 @@ TEST(Dump, ParsesTheStreamNumberAndChecksItsRange) {
             EXPECT_EQ(result.out, "");
             EXPECT_EQ(result.err, failed("parse stream # to dump"));
             EXPECT_EQ(result.status, 1);
-            EXPECT_EQ(readFile(setup.output), Bytes{}) << "output should be left empty";
+            EXPECT_EQ(readFile(setup.output), before) << "output should be left as it was";
         } else if (c.stream < 0) {
             EXPECT_EQ(result.out, setup.progress(c.shown) + badNumber);
             EXPECT_EQ(result.err, "");
             EXPECT_EQ(result.status, 1);
-            EXPECT_EQ(readFile(setup.output), Bytes{}) << "output should be left empty";
+            EXPECT_EQ(readFile(setup.output), before) << "output should be left as it was";
         } else {
             EXPECT_EQ(result.out, setup.progress(c.shown));
             EXPECT_EQ(result.status, 0);
@@ -170,21 +192,25 @@ TEST(Dump, ReportsTheFirstFailedStep) {
          },
          true, true, "read DSP entry"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [c, existing] : withAndWithoutExistingOutput<Case>(cases)) {
+        SCOPED_TRACE(std::string(c.name) + (existing ? ", existing output" : ""));
         DumpSetup setup;
         c.change(setup);
         setup.write();
         if (setup.ssdBytes.empty()) {
             fs::remove(setup.ssd);
         }
+        if (existing && !fs::exists(fs::path(setup.output).parent_path())) {
+            continue;
+        }
+        const Bytes before = setup.placeOutput(existing);
         const RunResult result = setup.dump("1");
         EXPECT_EQ(result.out, c.printsProgress ? setup.progress("1") : "");
         EXPECT_EQ(result.err, failed(c.step));
         EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(fs::exists(setup.output), c.createsOutput);
-        if (c.createsOutput) {
-            EXPECT_EQ(readFile(setup.output), Bytes{});
+        EXPECT_EQ(fs::exists(setup.output), c.createsOutput || existing);
+        if (c.createsOutput || existing) {
+            EXPECT_EQ(readFile(setup.output), before);
         }
     }
 }

@@ -2,6 +2,9 @@
 #include "container_builder.hpp"
 #include "run_tool.hpp"
 
+#include <climits>
+#include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -32,6 +35,18 @@ void pointAtFileEnd(ContainerImage& image, Block block, std::uint32_t entrySize,
     image.setSlot(block, 1, fileSize + overhang - entrySize - entryBase);
 }
 
+// Stream lines first to last - 1 of a listing whose stream i has words[i].
+std::string listingLines(const std::vector<std::int32_t>& words, std::size_t first,
+                         std::size_t last) {
+    std::string text;
+    for (std::size_t i = first; i < last; ++i) {
+        char line[40];
+        std::snprintf(line, sizeof line, "%3d:\t%d\n", static_cast<int>(i), words[i]);
+        text += line;
+    }
+    return text;
+}
+
 void runCases(const std::vector<ListingCase>& cases) {
     for (const ListingCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -51,7 +66,22 @@ void runCases(const std::vector<ListingCase>& cases) {
 
 TEST(Listing, PrintsStreamsAndWarnsOnPackingAndEnd) {
     const std::uint32_t dspBase = 4 * 3; // entry 0 follows the three index slots
+    // Words on each side of every change in digit count, of both signs.
+    std::vector<std::int32_t> boundaries{0, INT32_MIN, INT32_MAX};
+    for (std::int64_t power = 10; power <= 1000000000; power *= 10) {
+        for (const std::int64_t word : {power - 1, power, power + 1}) {
+            boundaries.push_back(static_cast<std::int32_t>(word));
+            boundaries.push_back(static_cast<std::int32_t>(-word));
+        }
+    }
     runCases({
+        {"words at every digit-count boundary",
+         [&](ContainerImage& image) {
+             image = ContainerImage(ContainerContents{boundaries, 0});
+         },
+         std::to_string(boundaries.size()) + " streams\n" +
+             listingLines(boundaries, 0, boundaries.size()),
+         "", 0},
         {"well-formed container", [](ContainerImage&) {}, wellFormedLines, "", 0},
         {"entries at 0, 144 and 300 warn before stream 2 only",
          [&](ContainerImage& image) {
@@ -196,18 +226,6 @@ TEST(Listing, CountsOfZeroMeasureTheEndFromMinusOne) {
          },
          "1 streams\n  0:\t7\n", "", 0},
     });
-}
-
-// Stream lines first to last - 1 of a listing whose stream i has words[i].
-std::string listingLines(const std::vector<std::int32_t>& words, std::size_t first,
-                         std::size_t last) {
-    std::string text;
-    for (std::size_t i = first; i < last; ++i) {
-        char line[40];
-        std::snprintf(line, sizeof line, "%3d:\t%d\n", static_cast<int>(i), words[i]);
-        text += line;
-    }
-    return text;
 }
 
 TEST(Listing, WidensTheIndexFieldPastThreeDigits) {

@@ -1,6 +1,9 @@
 // Reporting of failed steps, and the gathered standard output they flush first.
 #include "checked_step.hpp"
 
+#include "../platform/platform.hpp"
+
+#include <algorithm>
 #include <cstdio>
 
 namespace srtx {
@@ -11,8 +14,12 @@ std::size_t outputPending = 0;
 void writeOutputBlock() {
     // Printing is not a checked step while the run goes on; a lost write shows
     // in the stream's error flag, which flushOutput reports at the end.
-    std::fwrite(outputBlock.data(), 1, outputPending, stdout);
+    writeStandardOutput({outputBlock.data(), outputPending});
     outputPending = 0;
+}
+
+void writeStandardOutput(std::string_view text) {
+    platform::writeText(stdout, text);
 }
 
 bool flushOutput() {
@@ -24,7 +31,10 @@ void stepFailed(const char* stepName) {
     // Lines already printed come before the error line even when both streams
     // go to the same pipe or file.
     flushOutput();
-    std::fprintf(stderr, "error: %s failed\n", stepName);
+    std::array<char, 256> line{};
+    const int length = std::snprintf(line.data(), line.size(), "error: %s failed\n", stepName);
+    platform::writeText(stderr,
+                        {line.data(), std::min(static_cast<std::size_t>(length), line.size() - 1)});
     endRun(1);
 }
 

@@ -2,9 +2,12 @@
 #pragma once
 
 #include <array>
+#include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string_view>
 
 namespace srtx {
@@ -33,18 +36,39 @@ extern std::array<char, outputBlockSize> outputBlock;
 extern std::size_t outputPending;
 
 void writeOutputBlock();
+void writeStandardOutput(std::string_view text);
 
 inline void print(std::string_view text) {
     if (text.size() > outputBlockSize - outputPending) {
         writeOutputBlock();
         if (text.size() > outputBlockSize) {
-            std::fwrite(text.data(), 1, text.size(), stdout);
+            writeStandardOutput(text);
             return;
         }
     }
     std::memcpy(outputBlock.data() + outputPending, text.data(), text.size());
     outputPending += text.size();
 }
+
+inline void print(std::initializer_list<std::string_view> parts) {
+    for (const std::string_view part : parts) {
+        print(part);
+    }
+}
+
+// A signed number as decimal text, for print.
+class Decimal {
+public:
+    explicit Decimal(std::int32_t value)
+        : size_(static_cast<std::size_t>(
+              std::to_chars(text_.data(), text_.data() + text_.size(), value).ptr - text_.data())) {
+    }
+    operator std::string_view() const { return {text_.data(), size_}; }
+
+private:
+    std::array<char, 12> text_{};
+    std::size_t size_;
+};
 
 // Room for at least size bytes (at most outputBlockSize) after what is
 // pending, for text formatted in place; printed(n) then takes the first n.

@@ -13,7 +13,8 @@ namespace srtx {
 int runTool(int argc, char** argv) {
     if (argc != 2 && argc != 5) {
         const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : "srtx";
-        std::printf("usage: %s blah.srt [2 blah02.ssd out.kvdsp]\n", programName);
+        print({"usage: ", programName, " blah.srt [2 blah02.ssd out.kvdsp]\n"});
+        flushOutput();
         return 1;
     }
 

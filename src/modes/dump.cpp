@@ -71,19 +71,23 @@ void runDump(ContainerStream& container, const FileHeader& fileHeader, const cha
     std::FILE* output = platform::openForWritingKeepingContents(outputPath);
     checkStep("open output file", output == nullptr);
     checkStep("check output is not an input", isAnInput(output, container.file(), ssd));
-    checkStep("open output file", !platform::truncateToEmpty(output));
     std::setvbuf(output, outputStreamBuffer, _IOFBF, copyStreamBufferSize);
 
     const std::optional<std::int32_t> streamNumber = parseStreamNumber(streamNumberText);
     checkStep("parse stream # to dump", !streamNumber);
-    std::printf("%s[%d]+%s->%s...\n", containerPath, *streamNumber, ssdPath, outputPath);
-    std::fflush(stdout);
+    print({containerPath, "[", Decimal(*streamNumber), "]+", ssdPath, "->", outputPath, "...\n"});
+    flushOutput();
     if (*streamNumber < 0 || *streamNumber >= streamCount) {
-        std::printf("bad stream number, there are %d stream headers in this .srt\n", streamCount);
+        print({"bad stream number, there are ", Decimal(streamCount),
+               " stream headers in this .srt\n"});
+        flushOutput();
         endRun(1);
     }
 
     readEntry(container, BlockKind::dsp, fileHeader.dspOffset, *streamNumber);
+    // Only now is there something worth writing: a mistyped stream number or
+    // a damaged entry leaves an existing output as it was.
+    checkStep("open output file", !platform::truncateToEmpty(output));
     checkStep("write DSP entry",
               std::fwrite(ioBuffer.data(), 1, dspEntrySize, output) != dspEntrySize);
 
@@ -94,6 +98,8 @@ void runDump(ContainerStream& container, const FileHeader& fileHeader, const cha
         checkStep("write output", std::fwrite(ioBuffer.data(), 1, chunk, output) != chunk);
         remaining -= static_cast<std::int32_t>(chunk);
     }
+    // A .ssd that grew since it was measured would be copied cut short.
+    checkStep("read ssd", std::fread(ioBuffer.data(), 1, 1, ssd) != 0 || std::ferror(ssd) != 0);
 
     // A full disk may only show when the last buffered bytes are written out.
     checkStep("close output file", std::fclose(output) != 0);

@@ -6,12 +6,25 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <string_view>
 
 namespace srtx::platform {
 
+// Opens the null device on each of the standard input, output and error that
+// the caller left closed, so that no file srtx opens later can take its place
+// and receive the listing or the error lines. False when that cannot be done.
+bool openClosedStandardStreams();
+
+// Writes text (UTF-8) to standard output or standard error. Files and pipes
+// get the bytes as they are; a Windows console gets the text as UTF-16, the
+// only form it shows intact whatever its code page.
+void writeText(std::FILE* stream, std::string_view text);
+
 // The command line with every argument as UTF-8 text. POSIX systems hand the
 // bytes over as they are; Windows hands over UTF-16, which is converted here
-// so that names in any script reach the file functions below intact.
+// so that names in any script reach the file functions below intact. An
+// argument that is not valid UTF-16 (a lone surrogate) names no file that can
+// be opened faithfully: its text then fails every open below.
 char** utf8Arguments(int& argc, char** argv);
 
 // Opens the file named by a UTF-8 path for reading, in binary mode.
@@ -27,10 +40,12 @@ std::FILE* openForWritingKeepingContents(const char* path);
 bool truncateToEmpty(std::FILE* file);
 
 // What makes a file the same file under any name: device and inode on POSIX,
-// volume serial number and file index on Windows.
+// volume serial number and 128-bit file identifier on Windows. Empty when the
+// system cannot tell, which callers must take as "might be any file".
 struct FileIdentity {
     std::uint64_t volume;
     std::uint64_t index;
+    std::uint64_t indexHigh = 0;
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 std::optional<FileIdentity> identify(std::FILE* file);

@@ -10,6 +10,23 @@ static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64 so that sizes
 
 namespace srtx::platform {
 
+bool openClosedStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            // The lowest free descriptor is this one, as those below it are open.
+            const int opened = ::open("/dev/null", O_RDWR);
+            if (opened != fd) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void writeText(std::FILE* stream, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
+
 char** utf8Arguments(int& /*argc*/, char** argv) {
     return argv;
 }

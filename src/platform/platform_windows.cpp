@@ -1,8 +1,11 @@
-// The platform layer on Windows: UTF-16 names and arguments, handle-based
-// identity and positioned reads.
+// The platform layer on Windows: UTF-16 names, arguments and console text,
+// handle-based identity and positioned reads.
 #include "platform.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
@@ -46,23 +49,83 @@ HANDLE handleOf(std::FILE* file) {
     return reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
 }
 
-UINT consoleCodePageAtStart = 0;
-
-void restoreConsoleCodePage() {
-    ::SetConsoleOutputCP(consoleCodePageAtStart);
+// Writes UTF-16 as UTF-8, but a lone surrogate, which UTF-8 cannot hold, as
+// the three bytes its value would take (as WTF-8 does). No strict UTF-8
+// decoder takes those bytes back, so such a name fails every open, while a
+// printed argument still shows where the odd unit stood.
+int encodeKeepingLoneSurrogates(const wchar_t* units, char* out) {
+    char* p = out;
+    for (; *units != L'\0'; ++units) {
+        std::uint32_t c = *units;
+        if (c >= 0xD800 && c <= 0xDBFF && units[1] >= 0xDC00 && units[1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<std::uint32_t>(*++units) - 0xDC00);
+        }
+        const int tail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        constexpr unsigned char lead[] = {0x00, 0xC0, 0xE0, 0xF0};
+        *p++ = static_cast<char>(lead[tail] | (c >> (6 * tail)));
+        for (int k = tail - 1; k >= 0; --k) {
+            *p++ = static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
+        }
+    }
+    *p++ = '\0';
+    return static_cast<int>(p - out);
 }
+
+// Console text is converted a piece at a time; a piece never ends inside a
+// UTF-8 sequence.
+constexpr std::size_t consolePiece = 4096;
+wchar_t consoleText[consolePiece];
 
 } // namespace
 
-char** utf8Arguments(int& argc, char** argv) {
-    // A console shows the UTF-8 names as text while the run lasts; the code
-    // page it had is put back at exit.
-    consoleCodePageAtStart = ::GetConsoleOutputCP();
-    if (consoleCodePageAtStart != 0 && consoleCodePageAtStart != CP_UTF8 &&
-        ::SetConsoleOutputCP(CP_UTF8)) {
-        std::atexit(restoreConsoleCodePage);
+bool openClosedStandardStreams() {
+    // The runtime keeps descriptors 0-2 for itself even when their handles are
+    // missing, but writes to them then fail. The null device takes their
+    // place, as on POSIX, so a run with its output closed behaves the same.
+    for (int fd = 0; fd <= 2; ++fd) {
+        const intptr_t handle = ::_get_osfhandle(fd);
+        if (handle != -1 && handle != -2) {
+            continue;
+        }
+        const int null = ::_open("NUL", fd == 0 ? _O_RDONLY : _O_WRONLY);
+        if (null < 0) {
+            return false;
+        }
+        if (null != fd) {
+            const bool moved = ::_dup2(null, fd) == 0;
+            ::_close(null);
+            if (!moved) {
+                return false;
+            }
+        }
     }
+    return true;
+}
 
+void writeText(std::FILE* stream, std::string_view text) {
+    const HANDLE console = handleOf(stream);
+    DWORD mode = 0;
+    if (!::GetConsoleMode(console, &mode)) {
+        std::fwrite(text.data(), 1, text.size(), stream);
+        return;
+    }
+    std::fflush(stream);
+    while (!text.empty()) {
+        std::size_t take = std::min(text.size(), consolePiece);
+        while (take < text.size() && take > 1 &&
+               (static_cast<unsigned char>(text[take]) & 0xC0) == 0x80) {
+            --take;
+        }
+        const int units = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(take),
+                                                consoleText, static_cast<int>(consolePiece));
+        DWORD written = 0;
+        ::WriteConsoleW(console, consoleText, static_cast<DWORD>(std::max(units, 0)), &written,
+                        nullptr);
+        text.remove_prefix(take);
+    }
+}
+
+char** utf8Arguments(int& argc, char** argv) {
     int wideCount = 0;
     wchar_t** wide = nullptr;
     wchar_t** environment = nullptr;
@@ -74,10 +137,10 @@ char** utf8Arguments(int& argc, char** argv) {
     char* next = argumentText;
     const char* const end = argumentText + sizeof argumentText;
     for (int i = 0; i < wideCount; ++i) {
-        const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, next,
-                                                static_cast<int>(end - next), nullptr, nullptr);
+        int bytes = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide[i], -1, next,
+                                          static_cast<int>(end - next), nullptr, nullptr);
         if (bytes <= 0) {
-            return argv;
+            bytes = encodeKeepingLoneSurrogates(wide[i], next);
         }
         argumentPointers[i] = next;
         next += bytes;
@@ -123,13 +186,33 @@ std::optional<FileIdentity> identify(std::FILE* file) {
     if (::GetFileType(handle) != FILE_TYPE_DISK) {
         return FileIdentity{~std::uint64_t{0}, reinterpret_cast<std::uintptr_t>(handle)};
     }
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!::GetFileInformationByHandle(handle, &information)) {
+    // The 128-bit identifier where the system has it (ReFS needs all of it);
+    // the 64-bit index only where the system cannot give that.
+    FileIdentity identity{};
+    FILE_ID_INFO id{};
+    if (::GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id)) {
+        static_assert(sizeof id.FileId.Identifier == 2 * sizeof(std::uint64_t));
+        identity.volume = id.VolumeSerialNumber;
+        std::memcpy(&identity.index, id.FileId.Identifier, sizeof identity.index);
+        std::memcpy(&identity.indexHigh, id.FileId.Identifier + 8, sizeof identity.indexHigh);
+    } else {
+        const DWORD error = ::GetLastError();
+        BY_HANDLE_FILE_INFORMATION information{};
+        if ((error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED &&
+             error != ERROR_INVALID_FUNCTION) ||
+            !::GetFileInformationByHandle(handle, &information)) {
+            return std::nullopt;
+        }
+        identity.volume = information.dwVolumeSerialNumber;
+        identity.index =
+            (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+    }
+    // Some network shares give no identifier: every file there would look like
+    // every other, so such a file counts as one that cannot be told apart.
+    if (identity.index == 0 && identity.indexHigh == 0) {
         return std::nullopt;
     }
-    return FileIdentity{information.dwVolumeSerialNumber,
-                        (std::uint64_t{information.nFileIndexHigh} << 32) |
-                            information.nFileIndexLow};
+    return identity;
 }
 
 bool seekToEnd(std::FILE* file) {

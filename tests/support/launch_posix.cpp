@@ -50,6 +50,13 @@ int launchSrtx(const std::vector<std::string>& argv, const std::string& outPath,
         throw std::runtime_error("fork failed");
     }
     if (pid == 0) {
+        if (outPath.empty() && errPath.empty()) {
+            ::close(0);
+            ::close(1);
+            ::close(2);
+            ::execv(program.c_str(), raw.data());
+            ::_exit(127);
+        }
         const int outFd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int errFd = errPath == outPath
                               ? outFd

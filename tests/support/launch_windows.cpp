@@ -13,15 +13,23 @@ namespace srtx::testing {
 
 namespace {
 
+// Decoded by hand so that a test can pass a lone surrogate, written as WTF-8
+// (ED A0 80 for U+D800), which no UTF-8 decoder of the system lets through.
 std::wstring wide(const std::string& utf8) {
-    if (utf8.empty()) {
-        return {};
+    std::wstring text;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i++]);
+        const int tail = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+        std::uint32_t c = tail == 0 ? lead : lead & (0x3Fu >> tail);
+        for (int k = 0; k < tail && i < utf8.size(); ++k) {
+            c = (c << 6) | (static_cast<unsigned char>(utf8[i++]) & 0x3Fu);
+        }
+        if (c >= 0x10000) {
+            text += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+            c = 0xDC00 + (c & 0x3FF);
+        }
+        text += static_cast<wchar_t>(c);
     }
-    const int units =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(units), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(),
-                          units);
     return text;
 }
 

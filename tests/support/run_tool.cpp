@@ -108,6 +108,10 @@ RunResult runSrtxWithStdoutTo(const std::string& stdoutPath, const std::vector<s
     return result;
 }
 
+int runSrtxWithStandardStreamsClosed(const std::vector<std::string>& args) {
+    return launchSrtx(withProgramName(args), "", "");
+}
+
 RunResult runInProcess(const std::function<int()>& body) {
     TempDir dir;
     RunResult result;

@@ -44,6 +44,10 @@ RunResult runSrtxMerged(const std::vector<std::string>& args);
 // /dev/full, say), which is not read back; standard error is captured.
 RunResult runSrtxWithStdoutTo(const std::string& stdoutPath, const std::vector<std::string>& args);
 
+// Runs srtx with standard input, output and error closed; only the status
+// comes back.
+int runSrtxWithStandardStreamsClosed(const std::vector<std::string>& args);
+
 // Runs a function in this process with stdout and stderr captured; the
 // function returns the exit status, it must not end the process.
 RunResult runInProcess(const std::function<int()>& body);
@@ -63,7 +67,8 @@ private:
 
 // Starts srtx with argv (element 0 the name as typed), standard input empty,
 // standard output and error written to the named files (one file when the two
-// names are equal); waits and returns the exit status, -1 for a crash.
+// names are equal; all three closed when both are empty); waits and returns
+// the exit status, -1 for a crash.
 int launchSrtx(const std::vector<std::string>& argv, const std::string& outPath,
                const std::string& errPath);
 
