@@ -13,7 +13,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 cp "$root/examples/example.srt" "$root/examples/example02.ssd" .
-touch notes.txt other.srt
+cp example.srt 'my file.srt'
+touch notes.txt other.srt UP.SRT
 mkdir folder.d
 
 offered() { # words... (the last is the one being completed)
@@ -21,7 +22,7 @@ offered() { # words... (the last is the one being completed)
     COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
     COMPREPLY=()
     _srtx
-    printf '%s\n' "${COMPREPLY[@]}" | sort | paste -sd' '
+    printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | paste -sd' '
 }
 
 failed=0
@@ -34,15 +35,19 @@ check() { # name expected actual
     fi
 }
 
-check "first argument offers .srt files and directories" "example.srt folder.d other.srt" "$(offered "$srtx" '')"
+check "first argument offers .srt files in any case and directories" \
+    "UP.SRT example.srt folder.d my file.srt other.srt" "$(offered "$srtx" '')"
 check "first argument completes a prefix" "example.srt" "$(offered "$srtx" ex)"
 check "second argument offers the container's stream numbers" "0 1 2" "$(offered "$srtx" example.srt '')"
 check "second argument completes a prefix of them" "1" "$(offered "$srtx" example.srt 1)"
+check "second argument after a name with an escaped space" "0 1 2" "$(offered "$srtx" 'my\ file.srt' '')"
+check "second argument after a quoted name" "0 1 2" "$(offered "$srtx" '"my file.srt"' '')"
+check "second argument after a name in single quotes" "0 1 2" "$(offered "$srtx" "'my file.srt'" '')"
 check "no stream numbers for a container that is not there" "" "$(offered "$srtx" none.srt '')"
 check "third argument offers .ssd files and directories" "example02.ssd folder.d" "$(offered "$srtx" example.srt 0 '')"
-check "fourth argument offers any path" "example.srt example02.ssd folder.d notes.txt other.srt" \
+check "fourth argument offers any path" "UP.SRT example.srt example02.ssd folder.d my file.srt notes.txt other.srt" \
     "$(offered "$srtx" example.srt 0 example02.ssd '')"
 check "nothing past the fourth argument" "" "$(offered "$srtx" example.srt 0 example02.ssd out '')"
 
-echo "$((8 - failed)) passed, $failed failed"
+echo "$((11 - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]
