@@ -13,7 +13,7 @@ set title "listing"
 set xlabel "streams"
 set ylabel "milliseconds"
 plot table using (strcol(1) eq "listing" ? $2 : NaN):3 every ::1 with linespoints lw 2 title "srtx", \
-     table using (strcol(1) eq "listing" ? $2 : NaN):4 every ::1 with linespoints dt 2 title "read floor", \
+     table using (strcol(1) eq "listing" ? $2 : NaN):4 every ::1 with linespoints dt 2 title "read floor (reading the file once)", \
      table using (strcol(1) eq "listing" ? $2 : NaN):5 every ::1 with linespoints dt 3 title "md5sum"
 
 set title "dump"

@@ -106,10 +106,7 @@ ContainerImage damagedContainer(unsigned seed) {
     return image;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+int makeFiles(const std::vector<std::string>& args) {
     if (args.size() == 2 && args[0] == "example") {
         ContainerImage image(ContainerContents{{7, 1024, -2}, 2});
         image.writeTo(args[1] + "/example.srt");
@@ -140,4 +137,17 @@ int main(int argc, char** argv) {
         return 0;
     }
     return usage();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // A file that cannot be written (a missing folder, say) is an error line
+    // and status 1, not an abort.
+    try {
+        return makeFiles(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "make-container: error: %s\n", error.what());
+        return 1;
+    }
 }
