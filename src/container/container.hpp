@@ -196,9 +196,10 @@ std::int32_t readBlockHeader(ContainerStream& container, BlockKind kind, std::in
 // Reads index slot i of the block, then the entry it points to, into ioBuffer;
 // returns the entry offset held in the slot. Inline, so that with the block
 // kind known at the call the entry size is a constant: the listing walk comes
-// here twice for every stream.
-inline std::int32_t readEntry(ContainerStream& container, BlockKind kind, std::int32_t blockOffset,
-                              std::int32_t i) {
+// here twice for every stream. Always, as WebAssembly compilers weigh the
+// checks' calls and would otherwise keep it apart.
+[[gnu::always_inline]] inline std::int32_t readEntry(ContainerStream& container, BlockKind kind,
+                                                     std::int32_t blockOffset, std::int32_t i) {
     const BlockLayout& layout = layoutOf(kind);
     checkStep(layout.steps.seekIndex, !container.seek(indexPosition(blockOffset, i)));
     checkStep(layout.steps.readIndex, !container.read(indexSlotSize));
