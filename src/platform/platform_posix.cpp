@@ -32,7 +32,17 @@ char** utf8Arguments(int& /*argc*/, char** argv) {
 }
 
 std::FILE* openForReading(const char* path) {
-    return std::fopen(path, "rb");
+    // A directory opens for reading here but holds no bytes to read; what it
+    // then reports for its size depends on the file system. It is refused at
+    // the open, as on Windows.
+    std::FILE* file = std::fopen(path, "rb");
+    struct stat status {};
+    if (file != nullptr && ::fstat(::fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fclose(file);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return file;
 }
 
 std::FILE* openForWritingKeepingContents(const char* path) {
