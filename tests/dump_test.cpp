@@ -257,7 +257,7 @@ TEST(Dump, RefusesAnOutputPathThatNamesAnInput) {
          true},
         {"a hard link to the container",
          [](const DumpSetup& s) {
-             fs::create_hard_link(s.container, s.dir.path("hard"));
+             makeHardLink(s.container, s.dir.path("hard"));
              return s.dir.path("hard");
          },
          true},

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -74,6 +75,10 @@ int launchSrtx(const std::vector<std::string>& argv, const std::string& outPath,
     int waitStatus = 0;
     ::waitpid(pid, &waitStatus, 0);
     return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+}
+
+void makeHardLink(const std::string& target, const std::string& link) {
+    std::filesystem::create_hard_link(target, link);
 }
 
 } // namespace srtx::testing

@@ -1,7 +1,9 @@
 // Starts srtx.exe on Windows (and under wine): CreateProcessW with the
 // standard handles pointed at files.
+#include "container_builder.hpp"
 #include "run_tool.hpp"
 
+#include <filesystem>
 #include <stdexcept>
 #include <windows.h>
 
@@ -112,6 +114,10 @@ int launchSrtx(const std::vector<std::string>& argv, const std::string& outPath,
         throw std::runtime_error("cannot start " + binaryPath());
     }
     return static_cast<int>(status);
+}
+
+void makeHardLink(const std::string& target, const std::string& link) {
+    std::filesystem::create_hard_link(utf8Path(target), utf8Path(link));
 }
 
 } // namespace srtx::testing

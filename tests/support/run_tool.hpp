@@ -65,6 +65,10 @@ private:
     std::string root_;
 };
 
+// Makes link a hard link to the file target. Each launcher's own, as the file
+// system the WebAssembly build sees through Node makes no hard links itself.
+void makeHardLink(const std::string& target, const std::string& link);
+
 // Starts srtx with argv (element 0 the name as typed), standard input empty,
 // standard output and error written to the named files (one file when the two
 // names are equal; all three closed when both are empty); waits and returns
