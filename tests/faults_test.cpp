@@ -59,7 +59,29 @@ TEST(Faults, ADirectoryFailsAtAStepOfThatFile) {
     EXPECT_FALSE(fs::exists(dir.path("out")));
 }
 
-TEST(Faults, ASsdFileThatChangesSizeDuringTheCopyFailsAtReadSsd) {
+// A .ssd file of 8 MiB resized while the copy is held; how much of the stream
+// file may get through first.
+struct SsdSizeChange {
+    const char* name;
+    std::size_t newSize;
+    std::size_t leastReceived;
+    std::size_t mostReceived;
+};
+constexpr std::size_t measured = 8 << 20;
+// Not a multiple of the 8192-byte chunk: the chunk across the cut comes up
+// part full, and none of it may reach the output.
+constexpr std::size_t cutSize = (std::size_t{1} << 20) + 4097;
+
+class SsdFileThatChangesSize : public ::testing::TestWithParam<SsdSizeChange> {};
+
+INSTANTIATE_TEST_SUITE_P(Faults, SsdFileThatChangesSize,
+                         ::testing::Values(SsdSizeChange{"shrinks", cutSize, 144, 144 + cutSize},
+                                           // all that was measured, then the failure
+                                           SsdSizeChange{"grows", measured + 1, 144 + measured,
+                                                         144 + measured}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST_P(SsdFileThatChangesSize, FailsAtReadSsd) {
     // The output is a FIFO: opening it for writing blocks until this test opens
     // it for reading, which is after the .ssd size was measured. The test then
     // resizes the .ssd file before draining the pipe, so the copy must see the
@@ -67,70 +89,52 @@ TEST(Faults, ASsdFileThatChangesSizeDuringTheCopyFailsAtReadSsd) {
 #if defined(_WIN32) || defined(__EMSCRIPTEN__)
     GTEST_SKIP() << "no FIFO to hold the copy at a known point (Windows, or Node's file system)";
 #else
-    constexpr std::size_t measured = 8 << 20;
-    struct Case {
-        const char* name;
-        std::size_t newSize;
-        std::size_t leastReceived; // of the stream file's bytes
-        std::size_t mostReceived;
-    };
-    // Cut to a size that is not a multiple of the 8192-byte chunk: the chunk
-    // across the cut comes up part full, and none of it may reach the output.
-    // Grown by one byte: everything measured is copied, then the run fails.
-    constexpr std::size_t cutSize = (std::size_t{1} << 20) + 4097;
-    const Case cases[] = {
-        {"shrinks", cutSize, 144, 144 + cutSize},
-        {"grows", measured + 1, 144 + measured, 144 + measured},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TempDir dir;
-        const std::string container = dir.path("c.srt");
-        const std::string ssd = dir.path("d.ssd");
-        const std::string fifo = dir.path("out.fifo");
-        const ContainerImage image(ContainerContents{{5, 6}, 1});
-        image.writeTo(container);
-        const Bytes ssdBytes = ssdData(measured);
-        writeFile(ssd, ssdBytes);
-        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    TempDir dir;
+    const std::string container = dir.path("c.srt");
+    const std::string ssd = dir.path("d.ssd");
+    const std::string fifo = dir.path("out.fifo");
+    const ContainerImage image(ContainerContents{{5, 6}, 1});
+    image.writeTo(container);
+    const Bytes ssdBytes = ssdData(measured);
+    writeFile(ssd, ssdBytes);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
 
-        Bytes received;
-        std::atomic<bool> readerDone = false;
-        std::thread reader([&] {
-            const int fd = ::open(fifo.c_str(), O_RDONLY);
-            if (fd < 0) {
-                readerDone = true;
-                return;
-            }
-            fs::resize_file(ssd, c.newSize);
-            std::uint8_t chunk[65536];
-            for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;) {
-                received.insert(received.end(), chunk, chunk + n);
-            }
-            ::close(fd);
+    Bytes received;
+    std::atomic<bool> readerDone = false;
+    std::thread reader([&] {
+        const int fd = ::open(fifo.c_str(), O_RDONLY);
+        if (fd < 0) {
             readerDone = true;
-        });
-        const RunResult result = runSrtx({container, "1", ssd, fifo});
-        // Should the tool have ended without opening the FIFO, open it here so
-        // the reader is not left waiting for a writer.
-        while (!readerDone) {
-            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0) {
-                ::close(fd);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            return;
         }
-        reader.join();
-
-        EXPECT_EQ(result.err, failed("read ssd"));
-        EXPECT_EQ(result.status, 1);
-        // What did get through is an exact prefix of the stream file, never garbage.
-        Bytes expected = image.entryBytes(Block::dsp, 1);
-        expected.insert(expected.end(), ssdBytes.begin(), ssdBytes.end());
-        ASSERT_GE(received.size(), c.leastReceived);
-        ASSERT_LE(received.size(), c.mostReceived);
-        EXPECT_TRUE(std::equal(received.begin(), received.end(), expected.begin()));
+        fs::resize_file(ssd, GetParam().newSize);
+        std::uint8_t chunk[65536];
+        for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;) {
+            received.insert(received.end(), chunk, chunk + n);
+        }
+        ::close(fd);
+        readerDone = true;
+    });
+    const RunResult result = runSrtx({container, "1", ssd, fifo});
+    // Should the tool have ended without opening the FIFO, open it here so the
+    // reader is not left waiting for a writer.
+    while (!readerDone) {
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    reader.join();
+
+    EXPECT_EQ(result.err, failed("read ssd"));
+    EXPECT_EQ(result.status, 1);
+    // What did get through is an exact prefix of the stream file, never garbage.
+    Bytes expected = image.entryBytes(Block::dsp, 1);
+    expected.insert(expected.end(), ssdBytes.begin(), ssdBytes.end());
+    ASSERT_GE(received.size(), GetParam().leastReceived);
+    ASSERT_LE(received.size(), GetParam().mostReceived);
+    EXPECT_TRUE(std::equal(received.begin(), received.end(), expected.begin()));
 #endif
 }
 

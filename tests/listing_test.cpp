@@ -2,9 +2,7 @@
 #include "container_builder.hpp"
 #include "run_tool.hpp"
 
-#include <climits>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -37,15 +35,7 @@ void pointAtFileEnd(ContainerImage& image, Block block, std::uint32_t entrySize,
 
 // Stream lines first to last - 1 of a listing whose stream i has words[i].
 std::string listingLines(const std::vector<std::int32_t>& words, std::size_t first,
-                         std::size_t last) {
-    std::string text;
-    for (std::size_t i = first; i < last; ++i) {
-        char line[40];
-        std::snprintf(line, sizeof line, "%3d:\t%d\n", static_cast<int>(i), words[i]);
-        text += line;
-    }
-    return text;
-}
+                         std::size_t last);
 
 void runCases(const std::vector<ListingCase>& cases) {
     for (const ListingCase& c : cases) {
@@ -226,6 +216,17 @@ TEST(Listing, CountsOfZeroMeasureTheEndFromMinusOne) {
          },
          "1 streams\n  0:\t7\n", "", 0},
     });
+}
+
+std::string listingLines(const std::vector<std::int32_t>& words, std::size_t first,
+                         std::size_t last) {
+    std::string text;
+    for (std::size_t i = first; i < last; ++i) {
+        char line[40];
+        std::snprintf(line, sizeof line, "%3d:\t%d\n", static_cast<int>(i), words[i]);
+        text += line;
+    }
+    return text;
 }
 
 TEST(Listing, WidensTheIndexFieldPastThreeDigits) {
