@@ -41,6 +41,7 @@ std::int32_t readCheckedBlockHeader(ContainerStream& container, BlockKind kind,
                                     std::int32_t blockOffset, const std::int32_t* expectedCount) {
     const BlockSteps& steps = layoutOf(kind).steps;
     checkStep(steps.seekBlock, !container.seek(blockOffset));
+    traceRead(container.position(), blockHeaderSize, steps.readHeader);
     checkStep(steps.readHeader, !container.read(blockHeaderSize));
     checkStep(steps.checkHeader, !headerMatches(kind, expectedCount));
     return decodeSigned(4);
@@ -49,6 +50,7 @@ std::int32_t readCheckedBlockHeader(ContainerStream& container, BlockKind kind,
 } // namespace
 
 FileHeader readFileHeader(ContainerStream& container) {
+    traceRead(container.position(), fileHeaderSize, "read header");
     checkStep("read header", !container.read(fileHeaderSize));
     return FileHeader{decodeSigned(0), decodeSigned(4), decodeSigned(8), decodeSigned(12)};
 }

@@ -100,6 +100,15 @@ constexpr std::int32_t entryPosition(std::int32_t blockOffset, std::int32_t entr
                     static_cast<std::uint32_t>(entryOffset) + std::uint32_t{blockHeaderSize});
 }
 
+// Every checked read of the container, for a build that draws them (the web
+// page's container map): where it starts, how long it is and its step. In
+// every other build this is nothing at all.
+#ifdef SRTX_READ_TRACE
+void traceRead(std::int64_t position, std::int32_t size, const char* step);
+#else
+inline void traceRead(std::int64_t /*position*/, std::int32_t /*size*/, const char* /*step*/) {}
+#endif
+
 struct FileHeader {
     std::int32_t rndOffset;
     std::int32_t ssdOffset;
@@ -145,6 +154,8 @@ public:
         }
         return readFromAnotherRegion(size);
     }
+
+    std::int64_t position() const { return position_; }
 
     std::FILE* file() const { return file_; }
 
@@ -202,9 +213,11 @@ std::int32_t readBlockHeader(ContainerStream& container, BlockKind kind, std::in
                                                      std::int32_t blockOffset, std::int32_t i) {
     const BlockLayout& layout = layoutOf(kind);
     checkStep(layout.steps.seekIndex, !container.seek(indexPosition(blockOffset, i)));
+    traceRead(container.position(), indexSlotSize, layout.steps.readIndex);
     checkStep(layout.steps.readIndex, !container.read(indexSlotSize));
     const std::int32_t entryOffset = wrapping(readBe32(ioBuffer.data()));
     checkStep(layout.steps.seekEntry, !container.seek(entryPosition(blockOffset, entryOffset)));
+    traceRead(container.position(), layout.entrySize, layout.steps.readEntry);
     checkStep(layout.steps.readEntry, !container.read(static_cast<std::size_t>(layout.entrySize)));
     return entryOffset;
 }

@@ -1,0 +1,78 @@
+// The page in a real browser (Debian's Chromium, driven by playwright-core),
+// opened from disk: the listing, a damaged container's step and its mark on
+// the map, "Dump all" against the command-line tool, and no network request.
+//   SRTX_WEB=build/wasm/web SRTX_JS=build/wasm/srtx.js node --test tests/web
+'use strict';
+const assert = require('node:assert/strict');
+const { test, before, after } = require('node:test');
+const { execFileSync } = require('node:child_process');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { chromium } = require('playwright-core');
+const { unzipSync } = require('fflate');
+
+const root = path.resolve(__dirname, '../..');
+const page = 'file://' + path.resolve(process.env.SRTX_WEB || 'build/wasm/web') + '/index.html';
+const srtxJs = path.resolve(process.env.SRTX_JS || 'build/wasm/srtx.js');
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'srtx-web-'));
+const example = path.join(root, 'examples/example.srt');
+const ssd = path.join(root, 'examples/example02.ssd');
+let browser;
+const requests = [];
+
+before(async () => {
+    browser = await chromium.launch({
+        executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+        args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
+            '--disable-sync', '--no-first-run'],
+    });
+});
+after(async () => {
+    await browser.close();
+    fs.rmSync(work, { recursive: true, force: true });
+    const remote = requests.filter((url) => !/^(file|blob|data):/.test(url));
+    assert.deepEqual(remote, [], 'the page asked the network');
+});
+
+async function open(files) {
+    const tab = await browser.newPage({ acceptDownloads: true });
+    tab.on('request', (request) => requests.push(request.url()));
+    await tab.goto(page);
+    await tab.setInputFiles('#files', files);
+    await tab.waitForFunction(() => /exit status \d+\n$/.test(document.getElementById('text').textContent));
+    return tab;
+}
+
+test('lists the example as the command-line tool does', async () => {
+    const tab = await open([example, ssd]);
+    assert.equal(await tab.textContent('#text'), 'example.srt...\n3 streams\n  0:\t7\n  1:\t1024\n  2:\t-2\nexit status 0\n');
+    const rows = await tab.$$eval('#streams tbody tr', (trs) => trs.map((tr) => [...tr.cells].map((td) => td.textContent)));
+    assert.deepEqual(rows, [['0', '7', '', ''], ['1', '1024', '', ''], ['2', '-2', '', 'Dump']]);
+    await tab.setViewportSize({ width: 900, height: 1000 });
+    await tab.screenshot({ path: path.resolve(process.env.SRTX_WEB || 'build/wasm/web', '../page.png'), fullPage: true });
+});
+
+test('names a damaged container\'s step and marks it on the map', async () => {
+    const damaged = path.join(work, 'damaged.srt');
+    const bytes = fs.readFileSync(example);
+    bytes[bytes.readUInt32BE(4)] = 's'.charCodeAt(0); // the SSD block's magic
+    fs.writeFileSync(damaged, bytes);
+    const tab = await open([damaged]);
+    assert.equal(await tab.textContent('#failure'),
+        "check SSD block header failed: the SSD block's header is not what a container holds there.");
+    assert.match(await tab.textContent('#text'), /error: check SSD block header failed\nexit status 1\n$/);
+    assert.match(await tab.getAttribute('.map-failed', 'aria-label'), /^check SSD block header failed: SSD block header/);
+});
+
+test('"Dump all" gives a ZIP whose file is the command-line dump', async () => {
+    const tab = await open([example, ssd]);
+    const [download] = await Promise.all([tab.waitForEvent('download'), tab.click('#dump-all')]);
+    const zip = path.join(work, 'all.zip');
+    await download.saveAs(zip);
+    const expected = path.join(work, 'expected.kvdsp');
+    execFileSync('node', [srtxJs, example, '2', ssd, expected]);
+    const files = unzipSync(fs.readFileSync(zip));
+    assert.deepEqual(Object.keys(files), ['example02.kvdsp']);
+    assert.deepEqual(Buffer.from(files['example02.kvdsp']), fs.readFileSync(expected));
+});

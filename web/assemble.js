@@ -1,0 +1,21 @@
+// Assembles the page folder: the page's own files, the ZIP library, and the
+// worker's source (the srtx module followed by worker.js) as one string in a
+// classic script, since a page opened from disk may start a worker only from
+// a Blob, not from a file.
+//   node web/assemble.js WEB_SOURCES SRTX_WEB_JS ZIP_LIBRARY OUTPUT_FOLDER
+'use strict';
+const fs = require('fs');
+const path = require('path');
+
+const [sources, moduleFile, zipLibrary, output] = process.argv.slice(2);
+fs.rmSync(output, { recursive: true, force: true });
+fs.mkdirSync(output, { recursive: true });
+for (const name of ['index.html', 'style.css', 'bridge.js', 'listing.js', 'map.js', 'dump.js', 'app.js']) {
+    fs.copyFileSync(path.join(sources, name), path.join(output, name));
+}
+fs.copyFileSync(zipLibrary, path.join(output, 'fflate.js'));
+const workerSource =
+    fs.readFileSync(moduleFile, 'utf8') + '\n' + fs.readFileSync(path.join(sources, 'worker.js'), 'utf8');
+fs.writeFileSync(path.join(output, 'worker-source.js'),
+    '// The worker: the srtx module built to WebAssembly, then its message handler.\n' +
+    'var SRTX_WORKER_SOURCE = ' + JSON.stringify(workerSource) + ';\n');

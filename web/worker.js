@@ -1,0 +1,105 @@
+// The page's worker: runs srtx once per message, each time in a fresh instance
+// of the module (createSrtx, above), on the chosen files mounted in place.
+// Standard output and error come back byte for byte; each output file leaves
+// the module in pieces as it is written, never held whole inside it.
+'use strict';
+
+// Pieces of an output are folded into one Blob every so often, so that the
+// browser may keep a large output out of this worker's memory.
+const foldEvery = 64 << 20;
+const reportEvery = 4 << 20;
+
+self.onmessage = async (event) => {
+    const { args, files, outputs } = event.data;
+    try {
+        self.postMessage(await run(args, files, outputs));
+    } catch (error) {
+        self.postMessage({ type: 'failed', message: String(error && error.message || error) });
+    }
+};
+
+async function run(args, files, outputs) {
+    const trace = [];
+    const module = await createSrtx({
+        thisProgram: 'srtx',
+        noInitialRun: true,
+        onTraceRun: (step, start, size, count) => trace.push([step, start, size, count]),
+        print: () => {},
+        printErr: () => {},
+    });
+    const FS = module.FS;
+    // The files are read where they are; the tool sees them under their own
+    // names in its working folder, as on a command line.
+    FS.mkdir('/in');
+    FS.mount(FS.filesystems.WORKERFS, { files }, '/in');
+    FS.mkdir('/work');
+    FS.chdir('/work');
+    for (const file of files) {
+        FS.symlink('/in/' + file.name, '/work/' + file.name);
+    }
+
+    let minor = 0;
+    const sink = (path, take) => {
+        const device = FS.makedev(64, minor++);
+        FS.registerDevice(device, {
+            open() {},
+            close() {},
+            read() {
+                return 0;
+            },
+            write(stream, buffer, offset, length) {
+                take(buffer.slice(offset, offset + length));
+                return length;
+            },
+        });
+        FS.mkdev(path, device);
+    };
+
+    const printed = { 1: [], 2: [] };
+    for (const fd of [1, 2]) {
+        sink('/dev/srtx' + fd, (bytes) => printed[fd].push(bytes));
+        FS.close(FS.getStream(fd));
+        FS.open('/dev/srtx' + fd, 1 /* write only; takes the lowest free descriptor, fd */);
+    }
+
+    let written = 0;
+    let reported = 0;
+    const pieces = new Map();
+    for (const name of outputs) {
+        const output = { parts: [], pending: 0 };
+        pieces.set(name, output);
+        sink('/work/' + name, (bytes) => {
+            output.parts.push(bytes);
+            output.pending += bytes.length;
+            written += bytes.length;
+            if (output.pending >= foldEvery) {
+                output.parts = [new Blob(output.parts)];
+                output.pending = 0;
+            }
+            if (written - reported >= reportEvery) {
+                reported = written;
+                self.postMessage({ type: 'progress', written });
+            }
+        });
+    }
+
+    const status = module.callMain(args);
+    const result = {
+        type: 'done', status, stdout: concat(printed[1]), stderr: concat(printed[2]), trace, outputs: {},
+    };
+    for (const [name, output] of pieces) {
+        result.outputs[name] = new Blob(output.parts, { type: 'application/octet-stream' });
+    }
+    return result;
+}
+
+function concat(list) {
+    const total = list.reduce((sum, part) => sum + part.length, 0);
+    const bytes = new Uint8Array(total);
+    let at = 0;
+    for (const part of list) {
+        bytes.set(new Uint8Array(part.buffer, part.byteOffset, part.length), at);
+        at += part.length;
+    }
+    return bytes;
+}
