@@ -91,9 +91,12 @@
         }
         map.show(container.size, result.trace, step);
         const pre = $('text');
-        pre.textContent = state.text.length <= shownTextLimit ? state.text
-            : `${state.text.slice(0, shownTextLimit)}\n\u2026 (${state.text.length.toLocaleString('en-US')} ` +
-              'characters in all: Copy takes the whole text)\n';
+        // A long text shows its head and its end (where errors and the status
+        // are); Copy takes all of it.
+        const text = state.text;
+        pre.textContent = text.length <= shownTextLimit ? text
+            : `${text.slice(0, shownTextLimit / 2)}\n\u2026 ${(text.length - shownTextLimit).toLocaleString('en-US')} ` +
+              `characters left out here; Copy takes the whole text \u2026\n${text.slice(text.length - shownTextLimit / 2)}`;
         showPairs();
         showPage();
     }
