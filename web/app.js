@@ -168,19 +168,13 @@
         $('summary').textContent = `The dump of stream ${stream} with ${ssd.name} failed (${said}).`;
     }
 
-    async function dump(stream, ssd) {
-        const show = progress(144 + ssd.size);
-        const run = srtxDump.dumpOne(state.container, stream, ssd, show);
+    // Runs body while run is the run in progress; says so when it did not finish.
+    async function whileDumping(run, what, body) {
         busy(run);
         try {
-            const result = await run.done;
-            if (result.status !== 0) {
-                reportFailedDump(stream, ssd, result);
-                return;
-            }
-            srtxDump.download(result.outputs[srtxDump.outputName(ssd.name)], srtxDump.outputName(ssd.name));
+            await body();
         } catch (error) {
-            $('summary').textContent = `The dump did not finish: ${error.message}.`;
+            $('summary').textContent = `${what} did not finish: ${error.message}.`;
         } finally {
             busy(null);
             $('progress-box').hidden = true;
@@ -188,10 +182,21 @@
         }
     }
 
-    async function dumpAll() {
+    function dump(stream, ssd) {
+        const run = srtxDump.dumpOne(state.container, stream, ssd, progress(144 + ssd.size));
+        return whileDumping(run, 'The dump', async () => {
+            const result = await run.done;
+            if (result.status !== 0) {
+                reportFailedDump(stream, ssd, result);
+                return;
+            }
+            srtxDump.download(result.outputs[srtxDump.outputName(ssd.name)], srtxDump.outputName(ssd.name));
+        });
+    }
+
+    function dumpAll() {
         const pairs = paired();
-        const total = pairs.reduce((sum, pair) => sum + 144 + pair.ssd.size, 0);
-        const show = progress(total);
+        const show = progress(pairs.reduce((sum, pair) => sum + 144 + pair.ssd.size, 0));
         let done = 0;
         let current = -1;
         let currentWritten = 0;
@@ -205,8 +210,7 @@
                 }
             },
         };
-        busy(control);
-        try {
+        return whileDumping(control, 'Dump all', async () => {
             const result = await srtxDump.zipAll(state.container, pairs, (index, written) => {
                 if (index !== current) {
                     done += currentWritten;
@@ -222,13 +226,7 @@
             const base = state.container.name.replace(/\.srt$/i, '');
             srtxDump.download(result.zip, `${base}-streams.zip`);
             $('summary').textContent = `Dumped ${pairs.length} stream${pairs.length === 1 ? '' : 's'} into ${base}-streams.zip.`;
-        } catch (error) {
-            $('summary').textContent = `Dump all did not finish: ${error.message}.`;
-        } finally {
-            busy(null);
-            $('progress-box').hidden = true;
-            showPage();
-        }
+        });
     }
 
     $('files').addEventListener('change', (event) => choose(event.target.files));

@@ -37,8 +37,8 @@ void flushAll() {
         flush(run);
     }
     // The read attempted last, on its own: where a failed walk stopped.
-    srtxTraceRun(lastRead.step == nullptr ? "" : lastRead.step,
-                 static_cast<double>(lastRead.start), lastRead.size, -1);
+    srtxTraceRun(lastRead.step == nullptr ? "" : lastRead.step, static_cast<double>(lastRead.start),
+                 lastRead.size, -1);
 }
 
 } // namespace
