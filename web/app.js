@@ -74,11 +74,11 @@
         state.page = 0;
         state.text = `${stdout}${stderr}exit status ${result.status}\n`;
 
-        const { count, streams, badEnd } = state.listing;
-        const warnings = streams.filter((stream) => stream.badSize).length + (badEnd ? 1 : 0);
+        const { count, words, badSize, badEnd } = state.listing;
+        const warnings = badSize.size + (badEnd ? 1 : 0);
         $('summary').textContent = count === null ? `${container.name}: no stream count.`
             : `${container.name}: ${count} streams` +
-              (step ? `, ${streams.length} listed before the walk stopped` : '') +
+              (step ? `, ${words.length} listed before the walk stopped` : '') +
               (warnings ? `; ${warnings} BAD SIZE warning${warnings === 1 ? '' : 's'}` +
                   (badEnd ? ' (one because the file does not end after the last DSP entry)' : '') : '') + '.';
         const failure = $('failure');
@@ -102,22 +102,22 @@
     }
 
     function showPage() {
-        const listing = state.listing || { streams: [] };
+        const listing = state.listing || { words: [], badSize: new Set() };
         const body = $('streams').tBodies[0];
         const range = srtxListing.renderPage(body, listing, state.page, (cell, stream) => {
-            const ssd = state.ssds.find((file) => state.pairs.get(file.name) === stream.index);
+            const ssd = state.ssds.find((file) => state.pairs.get(file.name) === stream);
             if (ssd) {
                 const button = document.createElement('button');
                 button.type = 'button';
                 button.textContent = 'Dump';
-                button.setAttribute('aria-label', `Dump stream ${stream.index} with ${ssd.name}`);
+                button.setAttribute('aria-label', `Dump stream ${stream} with ${ssd.name}`);
                 button.disabled = state.run !== null;
-                button.addEventListener('click', () => dump(stream.index, ssd));
+                button.addEventListener('click', () => dump(stream, ssd));
                 cell.append(button);
             }
         });
-        $('page-range').textContent = listing.streams.length
-            ? `streams ${range.first}\u2013${range.last} of ${listing.streams.length}` : 'no streams listed';
+        $('page-range').textContent = listing.words.length
+            ? `streams ${range.first}\u2013${range.last} of ${listing.words.length}` : 'no streams listed';
         $('previous').disabled = state.page === 0;
         $('next').disabled = state.page + 1 >= range.pages;
         $('pages').hidden = range.pages < 2;

@@ -6,25 +6,34 @@
 const srtxListing = (() => {
     const pageSize = 200;
 
-    // The lines of a listing: the progress line, "N streams", then stream
-    // lines, each perhaps after a BAD SIZE line, and perhaps one BAD SIZE at
-    // the end.
+    // The lines of a listing: the progress line, "N streams", then the
+    // stream lines "%3d:\t%d" (streams 0, 1, 2, ... in order), each perhaps
+    // after a BAD SIZE line, and perhaps one BAD SIZE at the end. A million of
+    // them are read by hand: the words in one array, the warned streams in a set.
     function parse(text) {
-        const lines = text.split('\n');
-        const listing = { count: null, streams: [], badEnd: false };
-        const countLine = /^(-?\d+) streams$/.exec(lines[1] || '');
-        if (countLine) {
-            listing.count = Number(countLine[1]);
+        const listing = { count: null, words: [], badSize: new Set(), badEnd: false };
+        let at = text.indexOf('\n') + 1;
+        const countLine = /^(-?\d+) streams\n/.exec(text.slice(at, at + 24));
+        if (!at || !countLine) {
+            return listing;
         }
+        listing.count = Number(countLine[1]);
+        at += countLine[0].length;
         let warned = false;
-        for (const line of lines.slice(2)) {
-            const stream = /^ *(\d+):\t(-?\d+)$/.exec(line);
-            if (stream) {
-                listing.streams.push({ index: Number(stream[1]), word: Number(stream[2]), badSize: warned });
+        while (at < text.length) {
+            const newline = text.indexOf('\n', at);
+            const end = newline < 0 ? text.length : newline;
+            const tab = text.indexOf(':\t', at);
+            if (tab > at && tab < end) {
+                if (warned) {
+                    listing.badSize.add(listing.words.length);
+                }
+                listing.words.push(Number(text.slice(tab + 2, end)));
                 warned = false;
-            } else if (line === 'BAD SIZE') {
+            } else if (text.startsWith('BAD SIZE', at) && end === at + 8) {
                 warned = true;
             }
+            at = end + 1;
         }
         listing.badEnd = warned;
         return listing;
@@ -82,26 +91,27 @@ const srtxListing = (() => {
     }
 
     // Fills the table body with one page of streams: index, word, warning,
-    // and the cell that actions (dump) go in, made by addActions(row, stream).
+    // and the cell that actions (dump) go in, made by addActions(cell, index).
     function renderPage(body, listing, page, addActions) {
         body.replaceChildren();
         const first = page * pageSize;
-        for (const stream of listing.streams.slice(first, first + pageSize)) {
+        const last = Math.min(first + pageSize, listing.words.length);
+        for (let index = first; index < last; ++index) {
             const row = body.insertRow();
-            row.insertCell().textContent = String(stream.index);
-            row.insertCell().textContent = String(stream.word);
+            row.insertCell().textContent = String(index);
+            row.insertCell().textContent = String(listing.words[index]);
             const warning = row.insertCell();
-            if (stream.badSize) {
+            if (listing.badSize.has(index)) {
                 warning.textContent = 'BAD SIZE';
                 warning.title = 'this DSP entry does not follow the one before it 144 bytes on';
                 row.classList.add('warned');
             }
-            addActions(row.insertCell(), stream);
+            addActions(row.insertCell(), index);
         }
         return {
-            first: Math.min(first + 1, listing.streams.length),
-            last: Math.min(first + pageSize, listing.streams.length),
-            pages: Math.max(1, Math.ceil(listing.streams.length / pageSize)),
+            first: Math.min(first + 1, listing.words.length),
+            last,
+            pages: Math.max(1, Math.ceil(listing.words.length / pageSize)),
         };
     }
 
