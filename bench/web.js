@@ -53,7 +53,7 @@ async function pageSeconds(browser, files, act, runs) {
         const start = Date.now();
         await tab.setInputFiles('#files', files);
         await tab.waitForFunction(() => /exit status \d+\n$/.test(document.getElementById('text').textContent),
-            null, { timeout: 600000, polling: 5 });
+            null, { timeout: 600000 });
         let end = Date.now();
         if (act) {
             const actStart = Date.now();
@@ -103,7 +103,8 @@ async function dumpOnClick(tab) {
     await tab.waitForFunction(() => /exit status/.test(document.getElementById('text').textContent));
     const base = chromiumPss();
     await tab.setInputFiles('#files', [small, ssd1536]);
-    await tab.waitForFunction(() => /exit status/.test(document.getElementById('text').textContent));
+    await tab.waitForFunction(() => document.getElementById('result').getAttribute('aria-busy') === 'false' &&
+        document.querySelector('#streams tbody button'));
     let peak = 0;
     const sampler = setInterval(() => { peak = Math.max(peak, chromiumPss()); }, 100);
     await dumpOnClick(tab);

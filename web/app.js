@@ -47,6 +47,7 @@
 
     function busy(run) {
         state.run = run;
+        $('result').setAttribute('aria-busy', String(run !== null));
         for (const button of document.querySelectorAll('#result button:not(#cancel), #files')) {
             button.disabled = run !== null;
         }
