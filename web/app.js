@@ -183,21 +183,67 @@
         }
     }
 
-    function dump(stream, ssd) {
-        const run = srtxDump.dumpOne(state.container, stream, ssd, progress(144 + ssd.size));
-        return whileDumping(run, 'The dump', async () => {
-            const result = await run.done;
+    // Where a large output goes: straight into a file the user chooses,
+    // piece by piece, where the browser offers that (File System Access), so
+    // that it is never held whole; null for a download. Must come first in a
+    // click's handler, while the click still lets the page open a dialog.
+    async function saveTarget(name, size) {
+        if (size < progressFrom || typeof window.showSaveFilePicker !== 'function') {
+            return null;
+        }
+        const handle = await window.showSaveFilePicker({ suggestedName: name });
+        const file = await handle.createWritable();
+        let writes = Promise.resolve();
+        return {
+            write: (bytes) => { writes = writes.then(() => file.write(bytes)); },
+            // The chosen file changes only when all is written: a failed or
+            // cancelled run leaves it as it was.
+            finish: async (whole) => {
+                await writes.catch(() => {});
+                await (whole ? writes.then(() => file.close()) : file.abort());
+            },
+        };
+    }
+
+    async function dump(stream, ssd) {
+        const name = srtxDump.outputName(ssd.name);
+        let target;
+        try {
+            target = await saveTarget(name, 144 + ssd.size);
+        } catch (error) {
+            $('summary').textContent = `The dump was not started: ${error.message}.`;
+            return;
+        }
+        const run = srtxDump.dumpOne(state.container, stream, ssd, progress(144 + ssd.size),
+            target && target.write);
+        await whileDumping(run, 'The dump', async () => {
+            const result = await run.done.catch(async (error) => {
+                await (target && target.finish(false));
+                throw error;
+            });
+            await (target && target.finish(result.status === 0));
             if (result.status !== 0) {
                 reportFailedDump(stream, ssd, result);
-                return;
+            } else if (target) {
+                $('summary').textContent = `Saved ${name}.`;
+            } else {
+                srtxDump.download(result.outputs[name], name);
             }
-            srtxDump.download(result.outputs[srtxDump.outputName(ssd.name)], srtxDump.outputName(ssd.name));
         });
     }
 
-    function dumpAll() {
+    async function dumpAll() {
         const pairs = paired();
-        const show = progress(pairs.reduce((sum, pair) => sum + 144 + pair.ssd.size, 0));
+        const total = pairs.reduce((sum, pair) => sum + 144 + pair.ssd.size, 0);
+        const base = state.container.name.replace(/\.srt$/i, '');
+        let target;
+        try {
+            target = await saveTarget(`${base}-streams.zip`, total);
+        } catch (error) {
+            $('summary').textContent = `Dump all was not started: ${error.message}.`;
+            return;
+        }
+        const show = progress(total);
         let done = 0;
         let current = -1;
         let currentWritten = 0;
@@ -211,21 +257,27 @@
                 }
             },
         };
-        return whileDumping(control, 'Dump all', async () => {
-            const result = await srtxDump.zipAll(state.container, pairs, (index, written) => {
-                if (index !== current) {
-                    done += currentWritten;
-                    current = index;
-                }
-                currentWritten = written;
-                show(done + written);
-            }, control);
+        await whileDumping(control, 'Dump all', async () => {
+            let result;
+            try {
+                result = await srtxDump.zipAll(state.container, pairs, (index, written) => {
+                    if (index !== current) {
+                        done += currentWritten;
+                        current = index;
+                    }
+                    currentWritten = written;
+                    show(done + written);
+                }, control, target && target.write);
+            } finally {
+                await (target && target.finish(Boolean(result && result.zip !== undefined && !result.failed)));
+            }
             if (result.failed) {
                 reportFailedDump(result.failed.stream, result.failed.ssd, result.failed.result);
                 return;
             }
-            const base = state.container.name.replace(/\.srt$/i, '');
-            srtxDump.download(result.zip, `${base}-streams.zip`);
+            if (!target) {
+                srtxDump.download(result.zip, `${base}-streams.zip`);
+            }
             $('summary').textContent = `Dumped ${pairs.length} stream${pairs.length === 1 ? '' : 's'} into ${base}-streams.zip.`;
         });
     }

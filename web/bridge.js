@@ -8,8 +8,9 @@ const srtxBridge = (() => {
     let workerUrl = null;
 
     // args: the command line after the program name, naming files by their
-    // names; outputs: names of the files the run may write.
-    function run({ args, files, outputs = [], onProgress = () => {} }) {
+    // names; outputs: names of the files the run may write. With onPiece,
+    // outputs come as pieces while they are written, not as Blobs at the end.
+    function run({ args, files, outputs = [], onProgress = () => {}, onPiece = null }) {
         workerUrl = workerUrl || URL.createObjectURL(new Blob([SRTX_WORKER_SOURCE], { type: 'text/javascript' }));
         const worker = new Worker(workerUrl);
         let cancel = () => {};
@@ -20,7 +21,9 @@ const srtxBridge = (() => {
             };
             worker.onmessage = (event) => {
                 const message = event.data;
-                if (message.type === 'progress') {
+                if (message.type === 'piece') {
+                    onPiece(message.name, message.bytes);
+                } else if (message.type === 'progress') {
                     onProgress(message.written);
                 } else if (message.type === 'done') {
                     end(resolve, message);
@@ -34,7 +37,7 @@ const srtxBridge = (() => {
             };
             cancel = () => end(reject, new Error('cancelled'));
         });
-        worker.postMessage({ args, files, outputs });
+        worker.postMessage({ args, files, outputs, streamed: onPiece !== null });
         return { done, cancel: () => cancel() };
     }
 

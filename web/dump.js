@@ -17,51 +17,53 @@ const srtxDump = (() => {
     }
 
     // Runs srtx CONTAINER N DATA.ssd OUTPUT; resolves to the run's result,
-    // its output Blob among result.outputs.
-    function dumpOne(container, stream, ssd, onProgress) {
+    // its output Blob among result.outputs, or given to onPiece in pieces.
+    function dumpOne(container, stream, ssd, onProgress, onPiece = null) {
         const output = outputName(ssd.name);
         return srtxBridge.run({
             args: [container.name, String(stream), ssd.name, output],
             files: container.name === ssd.name ? [container] : [container, ssd],
             outputs: [output],
             onProgress,
+            onPiece: onPiece && ((name, bytes) => onPiece(bytes)),
         });
     }
 
     // One ZIP of the dumps of every pair, stored (the streams are not
-    // compressed again), built as the dumps come. control.cancel() ends it.
-    async function zipAll(container, pairs, onDump, control) {
+    // compressed again), each dump's pieces going into it as they come. The
+    // ZIP's own pieces go to sink, or without one into a Blob.
+    // control.cancel() ends it.
+    async function zipAll(container, pairs, onDump, control, sink = null) {
         let parts = [];
         let pending = 0;
         let failure = null;
         const zip = new fflate.Zip((error, chunk) => {
             if (error) {
                 failure = error;
-                return;
-            }
-            parts.push(chunk);
-            pending += chunk.length;
-            if (pending >= 64 << 20) {
-                // Folded into a Blob, which the browser may keep out of this page's memory.
-                parts = [new Blob(parts)];
-                pending = 0;
+            } else if (sink) {
+                sink(chunk);
+            } else {
+                parts.push(chunk);
+                pending += chunk.length;
+                if (pending >= 64 << 20) {
+                    // Folded into a Blob, which the browser may keep out of this page's memory.
+                    parts = [new Blob(parts)];
+                    pending = 0;
+                }
             }
         });
         for (const [index, { stream, ssd }] of pairs.entries()) {
             if (control.cancelled) {
                 throw new Error('cancelled');
             }
-            control.run = dumpOne(container, stream, ssd, (written) => onDump(index, written));
-            const result = await control.run.done;
-            if (result.status !== 0) {
-                return { failed: { stream, ssd, result } };
-            }
             const entry = new fflate.ZipPassThrough(outputName(ssd.name));
             entry.mtime = new Date(1980, 0, 1);
             zip.add(entry);
-            const reader = result.outputs[outputName(ssd.name)].stream().getReader();
-            for (let piece = await reader.read(); !piece.done; piece = await reader.read()) {
-                entry.push(piece.value);
+            control.run = dumpOne(container, stream, ssd, (written) => onDump(index, written),
+                (piece) => entry.push(piece));
+            const result = await control.run.done;
+            if (result.status !== 0) {
+                return { failed: { stream, ssd, result } };
             }
             entry.push(new Uint8Array(0), true);
         }
@@ -69,7 +71,7 @@ const srtxDump = (() => {
         if (failure) {
             throw failure;
         }
-        return { zip: new Blob(parts, { type: 'application/zip' }) };
+        return { zip: sink ? null : new Blob(parts, { type: 'application/zip' }) };
     }
 
     function download(blob, name) {

@@ -10,15 +10,17 @@ const foldEvery = 64 << 20;
 const reportEvery = 4 << 20;
 
 self.onmessage = async (event) => {
-    const { args, files, outputs } = event.data;
+    const { args, files, outputs, streamed } = event.data;
     try {
-        self.postMessage(await run(args, files, outputs));
+        self.postMessage(await run(args, files, outputs, streamed));
     } catch (error) {
         self.postMessage({ type: 'failed', message: String(error && error.message || error) });
     }
 };
 
-async function run(args, files, outputs) {
+// streamed: every piece of an output is posted as it is written, rather than
+// gathered into a Blob.
+async function run(args, files, outputs, streamed) {
     const trace = [];
     const module = await createSrtx({
         thisProgram: 'srtx',
@@ -49,7 +51,7 @@ async function run(args, files, outputs) {
                 return 0;
             },
             write(stream, buffer, offset, length) {
-                take(buffer.slice(offset, offset + length));
+                take(new Uint8Array(buffer.buffer, buffer.byteOffset + offset, length).slice());
                 return length;
             },
         });
@@ -70,9 +72,13 @@ async function run(args, files, outputs) {
         const output = { parts: [], pending: 0 };
         pieces.set(name, output);
         sink('/work/' + name, (bytes) => {
-            output.parts.push(bytes);
-            output.pending += bytes.length;
             written += bytes.length;
+            if (streamed) {
+                self.postMessage({ type: 'piece', name, bytes }, [bytes.buffer]);
+            } else {
+                output.parts.push(bytes);
+                output.pending += bytes.length;
+            }
             if (output.pending >= foldEvery) {
                 output.parts = [new Blob(output.parts)];
                 output.pending = 0;

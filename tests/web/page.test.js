@@ -1,11 +1,13 @@
 // The page in a real browser (Debian's Chromium, driven by playwright-core),
 // opened from disk: the listing, a damaged container's step and its mark on
-// the map, "Dump all" against the command-line tool, and no network request.
+// the map, "Dump all" and a large dump saved in pieces against the
+// command-line tool, and no network request.
 //   SRTX_WEB=build/wasm/web SRTX_JS=build/wasm/srtx.js node --test tests/web
 'use strict';
 const assert = require('node:assert/strict');
 const { test, before, after } = require('node:test');
 const { execFileSync } = require('node:child_process');
+const crypto = require('node:crypto');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
@@ -35,9 +37,10 @@ after(async () => {
     assert.deepEqual(remote, [], 'the page asked the network');
 });
 
-async function open(files) {
+async function open(files, beforeLoad = () => {}) {
     const tab = await browser.newPage({ acceptDownloads: true });
     tab.on('request', (request) => requests.push(request.url()));
+    await tab.addInitScript(beforeLoad);
     await tab.goto(page);
     await tab.setInputFiles('#files', files);
     await tab.waitForFunction(() => /exit status \d+\n$/.test(document.getElementById('text').textContent));
@@ -75,4 +78,32 @@ test('"Dump all" gives a ZIP whose file is the command-line dump', async () => {
     const files = unzipSync(fs.readFileSync(zip));
     assert.deepEqual(Object.keys(files), ['example02.kvdsp']);
     assert.deepEqual(Buffer.from(files['example02.kvdsp']), fs.readFileSync(expected));
+});
+
+test('a large dump goes piece by piece into the file chosen to save it', async () => {
+    // The save dialog answered by a file that keeps the SHA-256 of what it was given.
+    const chooseFile = () => {
+        window.showSaveFilePicker = async () => ({
+            createWritable: async () => {
+                const pieces = [];
+                return {
+                    write: async (bytes) => { pieces.push(bytes); },
+                    close: async () => {
+                        const digest = await crypto.subtle.digest('SHA-256', await new Blob(pieces).arrayBuffer());
+                        window.saved = [...new Uint8Array(digest)].map((b) => b.toString(16).padStart(2, '0')).join('');
+                    },
+                    abort: async () => { window.saved = 'aborted'; },
+                };
+            },
+        });
+    };
+    const big = path.join(work, 'big01.ssd');
+    fs.writeFileSync(big, crypto.randomBytes(60 << 20));
+    const tab = await open([example, big], chooseFile);
+    await tab.click('#streams tbody tr:nth-child(2) button');
+    await tab.waitForFunction(() => window.saved !== undefined, null, { timeout: 120000 });
+    const expected = path.join(work, 'big01.kvdsp');
+    execFileSync('node', [srtxJs, example, '1', big, expected]);
+    assert.equal(await tab.evaluate(() => window.saved),
+        crypto.createHash('sha256').update(fs.readFileSync(expected)).digest('hex'));
 });
