@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <charconv>
 #include <cstring>
 
 namespace srtx {
@@ -164,17 +163,13 @@ void visitEntries(ContainerStream& container, BlockKind kind, std::int32_t block
 
 void runListing(ContainerStream& container, std::int32_t containerSize,
                 const FileHeader& fileHeader, const char* containerPath) {
-    print(containerPath);
-    print("...\n");
+    print({containerPath, "...\n"});
 
     readBlockHeader(container, BlockKind::rnd, fileHeader.rndOffset);
 
     const std::int32_t streamCount =
         readBlockHeader(container, BlockKind::ssd, fileHeader.ssdOffset);
-    char countLine[streamLineMax];
-    char* const countEnd = std::to_chars(countLine, countLine + sizeof countLine, streamCount).ptr;
-    print({countLine, static_cast<std::size_t>(countEnd - countLine)});
-    print(" streams\n");
+    print({Decimal(streamCount), " streams\n"});
     visitEntries(container, BlockKind::ssd, fileHeader.ssdOffset, streamCount);
 
     const std::int32_t srtCount = readBlockHeader(container, BlockKind::srt, fileHeader.srtOffset);
