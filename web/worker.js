@@ -78,10 +78,10 @@ async function run(args, files, outputs, streamed) {
             } else {
                 output.parts.push(bytes);
                 output.pending += bytes.length;
-            }
-            if (output.pending >= foldEvery) {
-                output.parts = [new Blob(output.parts)];
-                output.pending = 0;
+                if (output.pending >= foldEvery) {
+                    output.parts = [new Blob(output.parts)];
+                    output.pending = 0;
+                }
             }
             if (written - reported >= reportEvery) {
                 reported = written;

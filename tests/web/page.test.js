@@ -68,6 +68,19 @@ test('names a damaged container\'s step and marks it on the map', async () => {
     assert.match(await tab.getAttribute('.map-failed', 'aria-label'), /^check SSD block header failed: SSD block header/);
 });
 
+test('shows BAD SIZE before the stream whose DSP entry breaks the packing', async () => {
+    // Stream 2's index slot points at stream 1's entry: 0 bytes on, not 144.
+    const broken = path.join(work, 'broken.srt');
+    const bytes = fs.readFileSync(example);
+    const slots = bytes.readUInt32BE(12) + 16;
+    bytes.writeUInt32BE(bytes.readUInt32BE(slots + 4), slots + 8);
+    fs.writeFileSync(broken, bytes);
+    const tab = await open([broken]);
+    const rows = await tab.$$eval('#streams tbody tr', (trs) => trs.map((tr) => [...tr.cells].map((td) => td.textContent)));
+    assert.deepEqual(rows, [['0', '7', '', ''], ['1', '1024', '', ''], ['2', '1024', 'BAD SIZE', '']]);
+    assert.match(await tab.textContent('#summary'), /3 streams; 2 BAD SIZE warnings \(one because the file does not end/);
+});
+
 test('"Dump all" gives a ZIP whose file is the command-line dump', async () => {
     const tab = await open([example, ssd]);
     const [download] = await Promise.all([tab.waitForEvent('download'), tab.click('#dump-all')]);
