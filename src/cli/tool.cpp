@@ -5,6 +5,7 @@
 #include "../modes/modes.hpp"
 #include "../platform/platform.hpp"
 #include "checked_step.hpp"
+#include "output.hpp"
 
 #include <cstdio>
 

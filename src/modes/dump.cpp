@@ -1,5 +1,6 @@
 // Dump mode: one stream's DspEntry followed by the bytes of a .ssd file.
 #include "../cli/checked_step.hpp"
+#include "../cli/output.hpp"
 #include "../platform/platform.hpp"
 #include "modes.hpp"
 

@@ -3,7 +3,6 @@
 
 #include "../container/container.hpp"
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -23,8 +22,5 @@ void runDump(ContainerStream& container, const FileHeader& fileHeader, const cha
 // optional sign, then at least one decimal digit; what follows the digits is
 // ignored. Values beyond the 32-bit range saturate. Empty when nothing converts.
 std::optional<std::int32_t> parseStreamNumber(const char* text);
-
-// Room a stream line takes in the output block while it is formatted.
-inline constexpr std::size_t streamLineMax = 32;
 
 } // namespace srtx
