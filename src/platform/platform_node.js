@@ -6,6 +6,9 @@
 // was named, as a script's first line does, it is the script's own name
 // without ".js", so the package's command reads "srtx".
 var Module = {
+    preRun: [function () {
+        orderedStreams(FS);
+    }],
     thisProgram: (function () {
         var path = require('path');
         var typed = process.argv0;

@@ -1,11 +1,16 @@
 // Starts srtx on POSIX systems: fork and exec, through the emulator on a cross build.
 #include "run_tool.hpp"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #ifndef SRTX_BINARY
@@ -75,6 +80,41 @@ int launchSrtx(const std::vector<std::string>& argv, const std::string& outPath,
     int waitStatus = 0;
     ::waitpid(pid, &waitStatus, 0);
     return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+}
+
+int launchSrtxIntoFifo(const std::vector<std::string>& argv, const std::string& outPath,
+                       const std::string& errPath, const std::string& resizePath,
+                       std::size_t newSize, const std::string& receivedPath) {
+    const std::string fifo = argv.back();
+    if (::mkfifo(fifo.c_str(), 0600) != 0) {
+        throw std::runtime_error("mkfifo failed");
+    }
+    std::atomic<bool> readerDone = false;
+    std::thread reader([&] {
+        const int fd = ::open(fifo.c_str(), O_RDONLY);
+        if (fd >= 0) {
+            std::filesystem::resize_file(resizePath, newSize);
+            std::ofstream received(receivedPath, std::ios::binary);
+            char chunk[65536];
+            for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;) {
+                received.write(chunk, n);
+            }
+            ::close(fd);
+        }
+        readerDone = true;
+    });
+    const int status = launchSrtx(argv, outPath, errPath);
+    // Should srtx have ended without opening the FIFO, open it here so the
+    // reader is not left waiting for a writer.
+    while (!readerDone) {
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    reader.join();
+    return status;
 }
 
 void makeHardLink(const std::string& target, const std::string& link) {

@@ -108,6 +108,18 @@ RunResult runSrtxWithStdoutTo(const std::string& stdoutPath, const std::vector<s
     return result;
 }
 
+FifoRun runSrtxIntoFifo(const std::vector<std::string>& args, const std::string& resizePath,
+                        std::size_t newSize) {
+    TempDir dir;
+    FifoRun result;
+    result.status =
+        launchSrtxIntoFifo(withProgramName(args), dir.path("stdout"), dir.path("stderr"),
+                           resizePath, newSize, dir.path("received"));
+    result.err = fromTextMode(slurp(dir.path("stderr")), "standard error");
+    result.received = slurp(dir.path("received"));
+    return result;
+}
+
 int runSrtxWithStandardStreamsClosed(const std::vector<std::string>& args) {
     return launchSrtx(withProgramName(args), "", "");
 }

@@ -1,6 +1,7 @@
 // Runs the built srtx binary as a child process and captures what it did.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,6 +49,18 @@ RunResult runSrtxWithStdoutTo(const std::string& stdoutPath, const std::vector<s
 // comes back.
 int runSrtxWithStandardStreamsClosed(const std::vector<std::string>& args);
 
+// Runs srtx with args, whose last is the path of a FIFO made here, while a
+// reader drains that FIFO: the reader's open waits until srtx has opened the
+// FIFO for writing; then the reader resizes the file at resizePath to newSize
+// and reads until srtx closes it. received holds what came through.
+struct FifoRun {
+    int status = -1;
+    std::string err;
+    std::string received;
+};
+FifoRun runSrtxIntoFifo(const std::vector<std::string>& args, const std::string& resizePath,
+                        std::size_t newSize);
+
 // Runs a function in this process with stdout and stderr captured; the
 // function returns the exit status, it must not end the process.
 RunResult runInProcess(const std::function<int()>& body);
@@ -75,5 +88,12 @@ void makeHardLink(const std::string& target, const std::string& link);
 // the exit status, -1 for a crash.
 int launchSrtx(const std::vector<std::string>& argv, const std::string& outPath,
                const std::string& errPath);
+
+// launchSrtx with the FIFO reader of runSrtxIntoFifo, which writes what it
+// received to receivedPath: a thread where the suite has threads, a process of
+// its own under Node.
+int launchSrtxIntoFifo(const std::vector<std::string>& argv, const std::string& outPath,
+                       const std::string& errPath, const std::string& resizePath,
+                       std::size_t newSize, const std::string& receivedPath);
 
 } // namespace srtx::testing
