@@ -70,8 +70,8 @@
         }
         const stdout = decoder.decode(result.stdout);
         const stderr = decoder.decode(result.stderr);
-        const step = srtxListing.failedStep(stderr);
-        state.listing = srtxListing.parse(stdout);
+        const step = srtxListingReader.failedStep(stderr);
+        state.listing = srtxListingReader.parse(result.stdout, container.name);
         state.page = 0;
         state.text = `${stdout}${stderr}exit status ${result.status}\n`;
 
@@ -88,7 +88,7 @@
         if (step) {
             const name = document.createElement('strong');
             name.textContent = `${step} failed`;
-            failure.append(name, `: ${srtxListing.explain(step)}.`);
+            failure.append(name, `: ${srtxListingReader.explain(step)}.`);
         }
         map.show(container.size, result.trace, step);
         const pre = $('text');
@@ -164,8 +164,8 @@
 
     function reportFailedDump(stream, ssd, result) {
         const stderr = decoder.decode(result.stderr);
-        const step = srtxListing.failedStep(stderr);
-        const said = step ? `${step} failed: ${srtxListing.explain(step)}` : decoder.decode(result.stdout).trim();
+        const step = srtxListingReader.failedStep(stderr);
+        const said = step ? `${step} failed: ${srtxListingReader.explain(step)}` : decoder.decode(result.stdout).trim();
         $('summary').textContent = `The dump of stream ${stream} with ${ssd.name} failed (${said}).`;
     }
 

@@ -10,7 +10,7 @@ const path = require('path');
 const [sources, moduleFile, zipLibrary, output] = process.argv.slice(2);
 fs.rmSync(output, { recursive: true, force: true });
 fs.mkdirSync(output, { recursive: true });
-for (const name of ['index.html', 'style.css', 'bridge.js', 'listing.js', 'map.js', 'dump.js', 'app.js']) {
+for (const name of ['index.html', 'style.css', 'bridge.js', 'listing_reader.js', 'listing.js', 'map.js', 'dump.js', 'app.js']) {
     fs.copyFileSync(path.join(sources, name), path.join(output, name));
 }
 fs.copyFileSync(zipLibrary, path.join(output, 'fflate.js'));

@@ -1,0 +1,121 @@
+// srtx as a library for Node programs: run the command, list a container,
+// dump a stream. Each call is a fresh instance of the tool's WebAssembly
+// module, compiled once per process; what it prints is captured, never
+// written to this process's streams, and its exit is the call's result.
+'use strict';
+
+const fs = require('fs');
+const path = require('path');
+const createSrtx = require('./srtx-module.js');
+const orderedStreams = require('./node_streams.js');
+const listingReader = require('./listing_reader.js');
+
+let compiled = null;
+
+// The tool's standard streams: input empty, output and error gathered for the
+// caller. The module's own would be this process's descriptors 0, 1 and 2,
+// which it would write to and close at its exit.
+function captureStandardStreams(FS, stdout, stderr) {
+    for (const [fd, pieces] of [[0, null], [1, stdout], [2, stderr]]) {
+        FS.streams[fd] = {
+            fd,
+            node: { mode: 0o20000 /* a character device: read and written in order */ },
+            flags: pieces ? 1 /* write only */ : 0 /* read only */,
+            seekable: false,
+            position: 0,
+            stream_ops: {
+                read: () => 0,
+                write(stream, buffer, offset, length) {
+                    pieces.push(Buffer.from(buffer.subarray(offset, offset + length)));
+                    return length;
+                },
+            },
+        };
+    }
+}
+
+function checkStrings(values, what) {
+    for (const value of values) {
+        if (typeof value !== 'string') {
+            throw new TypeError(`srtx: ${what} must be a string, not ${value === null ? 'null' : typeof value}`);
+        }
+    }
+}
+
+// run(args): the command line after the program's name. Resolves to
+// { status, stdout, stderr }, the exact bytes the command would print.
+async function run(args) {
+    if (!Array.isArray(args)) {
+        throw new TypeError('srtx: run takes an array of argument strings');
+    }
+    checkStrings(args, 'every argument');
+    compiled = compiled || new WebAssembly.Module(fs.readFileSync(path.join(__dirname, 'srtx-module.wasm')));
+    const stdout = [];
+    const stderr = [];
+    const module = await createSrtx({
+        thisProgram: 'srtx',
+        noInitialRun: true,
+        // The tool's exit ends its run, not this process.
+        quit: (status, toThrow) => {
+            throw toThrow;
+        },
+        instantiateWasm(imports, receive) {
+            receive(new WebAssembly.Instance(compiled, imports), compiled);
+            return {};
+        },
+        preRun: [(instance) => orderedStreams(instance.FS)],
+    });
+    captureStandardStreams(module.FS, stdout, stderr);
+    const status = module.callMain([...args]);
+    return { status, stdout: Buffer.concat(stdout), stderr: Buffer.concat(stderr) };
+}
+
+// list(path): the container's streams as the listing prints them.
+async function list(containerPath) {
+    checkStrings([containerPath], 'the container path');
+    const result = await run([containerPath]);
+    const listing = listingReader.parse(result.stdout, containerPath);
+    const streams = new Array(listing.words.length);
+    for (let index = 0; index < streams.length; ++index) {
+        streams[index] = { index, word: listing.words[index], badSize: false };
+    }
+    for (const index of listing.badSize) {
+        streams[index].badSize = true;
+    }
+    let text = null;
+    return {
+        status: result.status,
+        count: listing.count,
+        streams,
+        badSizeAtEnd: listing.badEnd,
+        failedStep: listingReader.failedStep(result.stderr.toString('utf8')),
+        // Made when asked for: a large listing's text is megabytes.
+        get text() {
+            text = text === null ? result.stdout.toString('utf8') : text;
+            return text;
+        },
+    };
+}
+
+// dump(container, stream, ssd, output): writes stream's DspEntry followed by
+// the .ssd file to output. message is what the tool said beyond its progress
+// line (the error line, or that the stream number is out of range); '' when
+// the dump was written.
+async function dump(container, stream, ssd, output) {
+    checkStrings([container, ssd, output], 'every path');
+    if (typeof stream !== 'string' && !Number.isInteger(stream)) {
+        throw new TypeError('srtx: the stream number must be an integer or a string');
+    }
+    const result = await run([container, String(stream), ssd, output]);
+    const stderr = result.stderr.toString('utf8');
+    const printed = result.stdout.toString('utf8');
+    const progressEnd = printed.indexOf('...\n');
+    const afterProgress = progressEnd < 0 ? printed : printed.slice(progressEnd + 4);
+    return {
+        status: result.status,
+        failedStep: listingReader.failedStep(stderr),
+        message: (stderr || afterProgress).trim(),
+    };
+}
+
+module.exports = { run, list, dump, explainStep: listingReader.explain };

@@ -1,0 +1,103 @@
+// The Node library against the command it wraps: list() reads the listing
+// into the stated fields, run() gives the command's exact bytes, dump()
+// writes the command's output; misuse throws, a failed step does not.
+//   SRTX_NPM=build/wasm/npm SRTX_JS=build/wasm/srtx.js MAKE_CONTAINER=build/wasm/make-container.js \
+//       node --test tests/node
+'use strict';
+const assert = require('node:assert/strict');
+const { test } = require('node:test');
+const { execFileSync, spawnSync } = require('node:child_process');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+
+const root = path.resolve(__dirname, '../..');
+const npm = path.resolve(process.env.SRTX_NPM || 'build/wasm/npm');
+const srtxJs = path.resolve(process.env.SRTX_JS || 'build/wasm/srtx.js');
+const maker = path.resolve(process.env.MAKE_CONTAINER || 'build/wasm/make-container.js');
+const srtx = require(npm);
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'srtx-node-'));
+const example = path.join(root, 'examples/example.srt');
+const ssd = path.join(root, 'examples/example02.ssd');
+
+// Containers: the example, byte edits of it, and the builder's own.
+function edited(name, edit) {
+    const bytes = fs.readFileSync(example);
+    edit(bytes);
+    fs.writeFileSync(path.join(work, name), bytes);
+    return path.join(work, name);
+}
+function made(name, ...args) {
+    execFileSync('node', [maker, ...args, path.join(work, name)]);
+    return path.join(work, name);
+}
+const badSize = edited('bad-size.srt', (bytes) => {
+    // Stream 2's index slot points at stream 1's entry: 0 bytes on, not 144.
+    const slots = bytes.readUInt32BE(12) + 16;
+    bytes.writeUInt32BE(bytes.readUInt32BE(slots + 4), slots + 8);
+});
+const words = (list) => list.map((word, index) => ({ index, word, badSize: false }));
+const cases = [
+    { name: 'the example', file: example, status: 0, count: 3, streams: words([7, 1024, -2]), end: false, step: null },
+    {
+        name: 'a BAD SIZE container', file: badSize, status: 0, count: 3, end: true, step: null,
+        streams: [...words([7, 1024]), { index: 2, word: 1024, badSize: true }],
+    },
+    { name: 'no streams', file: made('none.srt', 'streams', '0'), status: 0, count: 0, streams: [], end: true, step: null },
+    {
+        name: 'a damaged SSD block header', status: 1, count: null, streams: [], end: false, step: 'check SSD block header',
+        file: edited('ssd.srt', (bytes) => { bytes[bytes.readUInt32BE(4)] = 0x73; }),
+    },
+    {
+        name: 'a damaged DSP block header', file: made('dsp.srt', 'damaged', '1'), status: 1, count: 5, streams: [],
+        end: false, step: 'check DSP block header',
+    },
+    {
+        name: 'a damaged RND block header', file: made('rnd.srt', 'damaged', '4'), status: 1, count: null, streams: [],
+        end: false, step: 'check RND block header',
+    },
+    { name: 'a missing file', file: path.join(work, 'missing.srt'), status: 1, count: null, streams: [], end: false, step: 'open input' },
+];
+
+for (const c of cases) {
+    test(`list() and run() of ${c.name}`, async () => {
+        const listed = await srtx.list(c.file);
+        const command = spawnSync('node', [srtxJs, c.file]);
+        assert.deepEqual(
+            { status: listed.status, count: listed.count, streams: listed.streams, end: listed.badSizeAtEnd, step: listed.failedStep },
+            { status: c.status, count: c.count, streams: c.streams, end: c.end, step: c.step });
+        assert.equal(listed.text, command.stdout.toString());
+        assert.deepEqual(await srtx.run([c.file]), { status: command.status, stdout: command.stdout, stderr: command.stderr });
+    });
+}
+
+test('run() of the example prints what the command prints, relative to the working folder', async () => {
+    process.chdir(path.join(root, 'examples'));
+    const result = await srtx.run(['example.srt']);
+    assert.equal(result.stdout.toString(), 'example.srt...\n3 streams\n  0:\t7\n  1:\t1024\n  2:\t-2\n');
+    assert.equal(result.status, 0);
+    assert.equal(process.exitCode, undefined);
+});
+
+test('dump() writes the command\'s bytes, and reports a bad stream number or a failed step', async () => {
+    const expected = path.join(work, 'expected.kvdsp');
+    execFileSync('node', [srtxJs, example, '2', ssd, expected]);
+    const dumps = [
+        [2, path.join(work, 'out.kvdsp'), { status: 0, failedStep: null, message: '' }],
+        ['7', path.join(work, 'seven.kvdsp'),
+            { status: 1, failedStep: null, message: 'bad stream number, there are 3 stream headers in this .srt' }],
+        [1, ssd, { status: 1, failedStep: 'check output is not an input', message: 'error: check output is not an input failed' }],
+    ];
+    for (const [stream, output, result] of dumps) {
+        assert.deepEqual(await srtx.dump(example, stream, ssd, output), result);
+    }
+    assert.deepEqual(fs.readFileSync(path.join(work, 'out.kvdsp')), fs.readFileSync(expected));
+});
+
+test('misuse throws; the ES module gives the same calls', async () => {
+    await assert.rejects(srtx.list(3), TypeError);
+    await assert.rejects(srtx.run('example.srt'), TypeError);
+    await assert.rejects(srtx.dump(example, 1.5, ssd, 'out'), TypeError);
+    const esm = await import(path.join(npm, 'lib/index.mjs'));
+    assert.equal((await esm.list(example)).count, 3);
+});
