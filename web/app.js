@@ -9,19 +9,39 @@
     const map = srtxMap.create($('map'));
     const shownTextLimit = 2 << 20;
     const progressFrom = 50 << 20;
-    const state = { container: null, ssds: [], pairs: new Map(), listing: null, text: '', page: 0, run: null };
+    // pairs: each chosen .ssd File and the stream it goes with (null: none);
+    // dump: the dump job that Cancel ends.
+    const state = { container: null, ssds: [], pairs: new Map(), listing: null, text: '', page: 0, dump: null };
+    const jobs = srtxBridge.createController();
 
+    // A choice that holds a container starts afresh: earlier .ssd files,
+    // pairings and jobs belong to another container. .ssd files alone join
+    // the current container's.
     function choose(fileList) {
         const files = [...fileList];
         const containers = files.filter((file) => /\.srt$/i.test(file.name));
         const ssds = files.filter((file) => /\.ssd$/i.test(file.name));
         const ignored = files.filter((file) => !containers.includes(file) && !ssds.includes(file));
         if (containers.length > 0) {
-            state.container = containers[0];
+            jobs.drop();
+            Object.assign(state, {
+                container: containers[0], ssds: [], pairs: new Map(), listing: null, text: '', page: 0, dump: null,
+            });
+            $('progress-box').hidden = true;
         }
+        // Two outputs of one name would overwrite each other, or be two ZIP
+        // members of one name.
+        const sameOutput = [];
+        const taken = new Set(state.ssds.map((ssd) => srtxDump.outputName(ssd.name).toLowerCase()));
         for (const ssd of ssds) {
-            state.ssds = state.ssds.filter((known) => known.name !== ssd.name).concat([ssd]);
-            state.pairs.set(ssd.name, srtxDump.pairedStream(ssd.name));
+            const output = srtxDump.outputName(ssd.name).toLowerCase();
+            if (taken.has(output)) {
+                sameOutput.push(ssd.name);
+                continue;
+            }
+            taken.add(output);
+            state.ssds.push(ssd);
+            state.pairs.set(ssd, srtxDump.pairedStream(ssd.name));
         }
         const notes = [];
         if (state.container) {
@@ -32,6 +52,9 @@
         }
         if (state.ssds.length > 0) {
             notes.push(`${state.ssds.length} .ssd file${state.ssds.length === 1 ? '' : 's'}.`);
+        }
+        if (sameOutput.length > 0) {
+            notes.push(`Left aside, as another .ssd file gives the same output name: ${sameOutput.join(', ')}.`);
         }
         if (ignored.length > 0) {
             notes.push(`Not .srt or .ssd, left aside: ${ignored.map((f) => f.name).join(', ')}.`);
@@ -45,11 +68,12 @@
         }
     }
 
-    function busy(run) {
-        state.run = run;
-        $('result').setAttribute('aria-busy', String(run !== null));
-        for (const button of document.querySelectorAll('#result button:not(#cancel), #files')) {
-            button.disabled = run !== null;
+    // The controls follow the jobs: Dump waits while a dump runs, and the
+    // listing is busy while it is made.
+    function showBusy() {
+        $('result').setAttribute('aria-busy', String(jobs.listing));
+        for (const button of document.querySelectorAll('#dump-all, #streams button')) {
+            button.disabled = jobs.dumping;
         }
     }
 
@@ -57,16 +81,22 @@
         const container = state.container;
         $('result').hidden = false;
         $('summary').textContent = `Listing ${container.name}\u2026`;
-        const run = srtxBridge.run({ args: [container.name], files: [container] });
-        busy(run);
+        const listing = jobs.list({ args: [container.name], files: [container] });
+        showBusy();
         let result;
         try {
-            result = await run.done;
+            result = await listing;
         } catch (error) {
-            $('summary').textContent = `The listing did not finish: ${error.message}.`;
+            if (error.name !== 'AbortError' && state.container === container) {
+                $('summary').textContent = `The listing did not finish: ${error.message}.`;
+            }
             return;
         } finally {
-            busy(null);
+            showBusy();
+        }
+        // A listing of files no longer chosen is never shown.
+        if (result.files[0] !== state.container) {
+            return;
         }
         const stdout = decoder.decode(result.stdout);
         const stderr = decoder.decode(result.stderr);
@@ -106,13 +136,13 @@
         const listing = state.listing || { words: [], badSize: new Set() };
         const body = $('streams').tBodies[0];
         const range = srtxListing.renderPage(body, listing, state.page, (cell, stream) => {
-            const ssd = state.ssds.find((file) => state.pairs.get(file.name) === stream);
+            const ssd = state.ssds.find((file) => state.pairs.get(file) === stream);
             if (ssd) {
                 const button = document.createElement('button');
                 button.type = 'button';
                 button.textContent = 'Dump';
                 button.setAttribute('aria-label', `Dump stream ${stream} with ${ssd.name}`);
-                button.disabled = state.run !== null;
+                button.disabled = jobs.dumping;
                 button.addEventListener('click', () => dump(stream, ssd));
                 cell.append(button);
             }
@@ -135,10 +165,10 @@
             input.type = 'number';
             input.min = '0';
             input.step = '1';
-            input.value = state.pairs.get(ssd.name) ?? '';
+            input.value = state.pairs.get(ssd) ?? '';
             input.addEventListener('change', () => {
                 const value = input.value.trim();
-                state.pairs.set(ssd.name, /^\d+$/.test(value) ? Number(value) : null);
+                state.pairs.set(ssd, /^\d+$/.test(value) ? Number(value) : null);
                 showPage();
             });
             label.append(`${ssd.name} \u2192 stream `, input);
@@ -148,8 +178,8 @@
     }
 
     function paired() {
-        return state.ssds.filter((ssd) => state.pairs.get(ssd.name) !== null)
-            .map((ssd) => ({ stream: state.pairs.get(ssd.name), ssd }))
+        return state.ssds.filter((ssd) => state.pairs.get(ssd) !== null)
+            .map((ssd) => ({ stream: state.pairs.get(ssd), ssd }))
             .sort((a, b) => a.stream - b.stream || a.ssd.name.localeCompare(b.ssd.name));
     }
 
@@ -169,16 +199,25 @@
         $('summary').textContent = `The dump of stream ${stream} with ${ssd.name} failed (${said}).`;
     }
 
-    // Runs body while run is the run in progress; says so when it did not finish.
-    async function whileDumping(run, what, body) {
-        busy(run);
+    // Runs a dump job through the controller, Cancel ending it; says so when
+    // it did not finish.
+    async function whileDumping(what, body) {
+        const job = jobs.dump(body);
+        state.dump = job;
+        showBusy();
         try {
-            await body();
+            await job.done;
         } catch (error) {
-            $('summary').textContent = `${what} did not finish: ${error.message}.`;
+            // A dump dropped with its container says nothing over the next one.
+            if (state.dump === job) {
+                $('summary').textContent = `${what} did not finish: ${error.message}.`;
+            }
         } finally {
-            busy(null);
-            $('progress-box').hidden = true;
+            if (state.dump === job) {
+                state.dump = null;
+                $('progress-box').hidden = true;
+            }
+            showBusy();
             showPage();
         }
     }
@@ -197,10 +236,17 @@
         return {
             write: (bytes) => { writes = writes.then(() => file.write(bytes)); },
             // The chosen file changes only when all is written: a failed or
-            // cancelled run leaves it as it was.
-            finish: async (whole) => {
-                await writes.catch(() => {});
-                await (whole ? writes.then(() => file.close()) : file.abort());
+            // cancelled run leaves it as it was, even when Cancel comes while
+            // the last pieces are still on their way to the disk.
+            finish: async (whole, signal) => {
+                const aborted = new Promise((resolve) => signal.addEventListener('abort', resolve, { once: true }));
+                await Promise.race([writes.catch(() => {}), aborted]);
+                if (whole && !signal.aborted) {
+                    await writes.then(() => file.close());
+                } else {
+                    await file.abort();
+                    signal.throwIfAborted();
+                }
             },
         };
     }
@@ -214,14 +260,15 @@
             $('summary').textContent = `The dump was not started: ${error.message}.`;
             return;
         }
-        const run = srtxDump.dumpOne(state.container, stream, ssd, progress(144 + ssd.size),
-            target && target.write);
-        await whileDumping(run, 'The dump', async () => {
-            const result = await run.done.catch(async (error) => {
-                await (target && target.finish(false));
-                throw error;
-            });
-            await (target && target.finish(result.status === 0));
+        const container = state.container;
+        const show = progress(144 + ssd.size);
+        await whileDumping('The dump', async (signal) => {
+            const result = await srtxDump.dumpOne(container, stream, ssd, signal, show, target && target.write)
+                .catch(async (error) => {
+                    await (target && target.finish(false, signal));
+                    throw error;
+                });
+            await (target && target.finish(result.status === 0, signal));
             if (result.status !== 0) {
                 reportFailedDump(stream, ssd, result);
             } else if (target) {
@@ -243,42 +290,46 @@
             $('summary').textContent = `Dump all was not started: ${error.message}.`;
             return;
         }
+        const container = state.container;
+        const name = `${base}-streams.zip`;
         const show = progress(total);
         let done = 0;
         let current = -1;
         let currentWritten = 0;
-        const control = {
-            cancelled: false,
-            run: null,
-            cancel() {
-                this.cancelled = true;
-                if (this.run) {
-                    this.run.cancel();
-                }
-            },
+        const onDump = (index, written) => {
+            if (index !== current) {
+                done += currentWritten;
+                current = index;
+            }
+            currentWritten = written;
+            show(done + written);
         };
-        await whileDumping(control, 'Dump all', async () => {
-            let result;
+        await whileDumping('Dump all', async (signal) => {
+            const { zip, failures } = srtxDump.zipAll(container, pairs, onDump, signal);
+            let blob = null;
             try {
-                result = await srtxDump.zipAll(state.container, pairs, (index, written) => {
-                    if (index !== current) {
-                        done += currentWritten;
-                        current = index;
+                if (target) {
+                    const reader = zip.getReader();
+                    for (let piece = await reader.read(); !piece.done; piece = await reader.read()) {
+                        target.write(piece.value);
                     }
-                    currentWritten = written;
-                    show(done + written);
-                }, control, target && target.write);
-            } finally {
-                await (target && target.finish(Boolean(result && result.zip !== undefined && !result.failed)));
+                } else {
+                    blob = await new Response(zip, { headers: { 'Content-Type': 'application/zip' } }).blob();
+                }
+            } catch (error) {
+                await (target && target.finish(false, signal).catch(() => {}));
+                if (failures.length > 0) {
+                    reportFailedDump(failures[0].stream, failures[0].ssd, failures[0].result);
+                    return;
+                }
+                throw error;
             }
-            if (result.failed) {
-                reportFailedDump(result.failed.stream, result.failed.ssd, result.failed.result);
-                return;
+            if (target) {
+                await target.finish(true, signal);
+            } else {
+                srtxDump.download(blob, name);
             }
-            if (!target) {
-                srtxDump.download(result.zip, `${base}-streams.zip`);
-            }
-            $('summary').textContent = `Dumped ${pairs.length} stream${pairs.length === 1 ? '' : 's'} into ${base}-streams.zip.`;
+            $('summary').textContent = `Dumped ${pairs.length} stream${pairs.length === 1 ? '' : 's'} into ${name}.`;
         });
     }
 
@@ -299,7 +350,7 @@
     $('previous').addEventListener('click', () => { state.page -= 1; showPage(); });
     $('next').addEventListener('click', () => { state.page += 1; showPage(); });
     $('dump-all').addEventListener('click', dumpAll);
-    $('cancel').addEventListener('click', () => state.run && state.run.cancel());
+    $('cancel').addEventListener('click', () => state.dump && state.dump.cancel());
     $('copy').addEventListener('click', async () => {
         try {
             await navigator.clipboard.writeText(state.text);

@@ -13,7 +13,9 @@ fs.mkdirSync(output, { recursive: true });
 for (const name of ['index.html', 'style.css', 'bridge.js', 'listing_reader.js', 'listing.js', 'map.js', 'dump.js', 'app.js']) {
     fs.copyFileSync(path.join(sources, name), path.join(output, name));
 }
-fs.copyFileSync(zipLibrary, path.join(output, 'fflate.js'));
+fs.copyFileSync(zipLibrary, path.join(output, 'client-zip.js'));
+// Its MIT licence travels with it.
+fs.copyFileSync(path.join(path.dirname(zipLibrary), 'LICENSE.txt'), path.join(output, 'client-zip-LICENSE.txt'));
 const workerSource =
     fs.readFileSync(moduleFile, 'utf8') + '\n' + fs.readFileSync(path.join(sources, 'worker.js'), 'utf8');
 fs.writeFileSync(path.join(output, 'worker-source.js'),

@@ -1,5 +1,5 @@
 // Dumps: which .ssd file goes with which stream, one stream's file as a
-// download, and "Dump all" as one ZIP. Every output's bytes are the tool's
+// download, and "Dump all" as one ZIP (client-zip's downloadZip). Every output's bytes are the tool's
 // own, written by its run in the worker and handed over in pieces.
 'use strict';
 
@@ -16,9 +16,10 @@ const srtxDump = (() => {
         return ssdName.replace(/\.ssd$/i, '') + '.kvdsp';
     }
 
-    // Runs srtx CONTAINER N DATA.ssd OUTPUT; resolves to the run's result,
-    // its output Blob among result.outputs, or given to onPiece in pieces.
-    function dumpOne(container, stream, ssd, onProgress, onPiece = null) {
+    // Runs srtx CONTAINER N DATA.ssd OUTPUT as a job of the run controller;
+    // resolves to the run's result, its output Blob among result.outputs, or
+    // given to onPiece in pieces.
+    function dumpOne(container, stream, ssd, signal, onProgress, onPiece = null) {
         const output = outputName(ssd.name);
         return srtxBridge.run({
             args: [container.name, String(stream), ssd.name, output],
@@ -26,52 +27,38 @@ const srtxDump = (() => {
             outputs: [output],
             onProgress,
             onPiece: onPiece && ((name, bytes) => onPiece(bytes)),
+            signal,
         });
     }
 
     // One ZIP of the dumps of every pair, stored (the streams are not
-    // compressed again), each dump's pieces going into it as they come. The
-    // ZIP's own pieces go to sink, or without one into a Blob.
-    // control.cancel() ends it.
-    async function zipAll(container, pairs, onDump, control, sink = null) {
-        let parts = [];
-        let pending = 0;
-        let failure = null;
-        const zip = new fflate.Zip((error, chunk) => {
-            if (error) {
-                failure = error;
-            } else if (sink) {
-                sink(chunk);
-            } else {
-                parts.push(chunk);
-                pending += chunk.length;
-                if (pending >= 64 << 20) {
-                    // Folded into a Blob, which the browser may keep out of this page's memory.
-                    parts = [new Blob(parts)];
-                    pending = 0;
-                }
-            }
-        });
-        for (const [index, { stream, ssd }] of pairs.entries()) {
-            if (control.cancelled) {
-                throw new Error('cancelled');
-            }
-            const entry = new fflate.ZipPassThrough(outputName(ssd.name));
-            entry.mtime = new Date(1980, 0, 1);
-            zip.add(entry);
-            control.run = dumpOne(container, stream, ssd, (written) => onDump(index, written),
-                (piece) => entry.push(piece));
-            const result = await control.run.done;
-            if (result.status !== 0) {
-                return { failed: { stream, ssd, result } };
-            }
-            entry.push(new Uint8Array(0), true);
+    // compressed again) and in ZIP64 where it needs to be, as a stream of its
+    // bytes. Each dump starts when the ZIP writer comes to its member and its
+    // pieces go in as the tool writes them. A dump that fails or is cancelled
+    // breaks the stream, so no half archive passes for a whole one; failures
+    // then holds the failed dump.
+    function zipAll(container, pairs, onDump, signal) {
+        const failures = [];
+        function member(index, { stream, ssd }) {
+            let input;
+            const body = new ReadableStream({ start: (controller) => { input = controller; } });
+            dumpOne(container, stream, ssd, signal, (written) => onDump(index, written), (bytes) => input.enqueue(bytes))
+                .then((result) => {
+                    if (result.status === 0) {
+                        input.close();
+                    } else {
+                        failures.push({ stream, ssd, result });
+                        input.error(new Error(`the dump of stream ${stream} failed`));
+                    }
+                }, (error) => input.error(error));
+            return { name: outputName(ssd.name), lastModified: new Date(1980, 0, 1), input: body };
         }
-        zip.end();
-        if (failure) {
-            throw failure;
+        function* members() {
+            for (const [index, pair] of pairs.entries()) {
+                yield member(index, pair);
+            }
         }
-        return { zip: sink ? null : new Blob(parts, { type: 'application/zip' }) };
+        return { zip: downloadZip(members()).body, failures };
     }
 
     function download(blob, name) {

@@ -24,9 +24,10 @@ const srtxListing = (() => {
             }
             addActions(row.insertCell(), index);
         }
+        // The streams shown, numbered as the Stream column numbers them.
         return {
-            first: Math.min(first + 1, listing.words.length),
-            last,
+            first,
+            last: last - 1,
             pages: Math.max(1, Math.ceil(listing.words.length / pageSize)),
         };
     }

@@ -12,11 +12,11 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { chromium } = require('playwright-core');
-const { unzipSync } = require('fflate');
 
 const root = path.resolve(__dirname, '../..');
 const page = 'file://' + path.resolve(process.env.SRTX_WEB || 'build/wasm/web') + '/index.html';
 const srtxJs = path.resolve(process.env.SRTX_JS || 'build/wasm/srtx.js');
+const maker = path.resolve(process.env.MAKE_CONTAINER || 'build/wasm/make-container.js');
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'srtx-web-'));
 const example = path.join(root, 'examples/example.srt');
 const ssd = path.join(root, 'examples/example02.ssd');
@@ -37,13 +37,15 @@ after(async () => {
     assert.deepEqual(remote, [], 'the page asked the network');
 });
 
-async function open(files, beforeLoad = () => {}) {
+async function open(files, beforeLoad = () => {}, delay = 0, listed = true) {
     const tab = await browser.newPage({ acceptDownloads: true });
     tab.on('request', (request) => requests.push(request.url()));
-    await tab.addInitScript(beforeLoad);
+    await tab.addInitScript(beforeLoad, delay);
     await tab.goto(page);
     await tab.setInputFiles('#files', files);
-    await tab.waitForFunction(() => /exit status \d+\n$/.test(document.getElementById('text').textContent));
+    if (listed) {
+        await tab.waitForFunction(() => /exit status \d+\n$/.test(document.getElementById('text').textContent));
+    }
     return tab;
 }
 
@@ -88,31 +90,35 @@ test('"Dump all" gives a ZIP whose file is the command-line dump', async () => {
     await download.saveAs(zip);
     const expected = path.join(work, 'expected.kvdsp');
     execFileSync('node', [srtxJs, example, '2', ssd, expected]);
-    const files = unzipSync(fs.readFileSync(zip));
-    assert.deepEqual(Object.keys(files), ['example02.kvdsp']);
-    assert.deepEqual(Buffer.from(files['example02.kvdsp']), fs.readFileSync(expected));
+    assert.equal(execFileSync('unzip', ['-Z1', zip]).toString(), 'example02.kvdsp\n');
+    assert.deepEqual(execFileSync('unzip', ['-p', zip, 'example02.kvdsp']), fs.readFileSync(expected));
 });
 
+// The save dialog answered by a file that keeps the SHA-256 of what it was
+// given, or 'aborted'; each write takes delay ms, as a slow disk would.
+const chooseFile = (delay) => {
+    window.showSaveFilePicker = async () => ({
+        createWritable: async () => {
+            const pieces = [];
+            return {
+                write: async (bytes) => {
+                    await new Promise((resolve) => setTimeout(resolve, delay));
+                    pieces.push(bytes);
+                },
+                close: async () => {
+                    const digest = await crypto.subtle.digest('SHA-256', await new Blob(pieces).arrayBuffer());
+                    window.saved = [...new Uint8Array(digest)].map((b) => b.toString(16).padStart(2, '0')).join('');
+                },
+                abort: async () => { window.saved = 'aborted'; },
+            };
+        },
+    });
+};
+const big = path.join(work, 'big01.ssd');
+fs.writeFileSync(big, crypto.randomBytes(60 << 20));
+
 test('a large dump goes piece by piece into the file chosen to save it', async () => {
-    // The save dialog answered by a file that keeps the SHA-256 of what it was given.
-    const chooseFile = () => {
-        window.showSaveFilePicker = async () => ({
-            createWritable: async () => {
-                const pieces = [];
-                return {
-                    write: async (bytes) => { pieces.push(bytes); },
-                    close: async () => {
-                        const digest = await crypto.subtle.digest('SHA-256', await new Blob(pieces).arrayBuffer());
-                        window.saved = [...new Uint8Array(digest)].map((b) => b.toString(16).padStart(2, '0')).join('');
-                    },
-                    abort: async () => { window.saved = 'aborted'; },
-                };
-            },
-        });
-    };
-    const big = path.join(work, 'big01.ssd');
-    fs.writeFileSync(big, crypto.randomBytes(60 << 20));
-    const tab = await open([example, big], chooseFile);
+    const tab = await open([example, big], chooseFile, 0);
     await tab.click('#streams tbody tr:nth-child(2) button');
     await tab.waitForFunction(() => window.saved !== undefined, null, { timeout: 120000 });
     const expected = path.join(work, 'big01.kvdsp');
@@ -120,3 +126,64 @@ test('a large dump goes piece by piece into the file chosen to save it', async (
     assert.equal(await tab.evaluate(() => window.saved),
         crypto.createHash('sha256').update(fs.readFileSync(expected)).digest('hex'));
 });
+
+const made = (name, ...args) => {
+    const file = path.join(work, name);
+    fs.existsSync(file) || execFileSync('node', [maker, ...args, file]);
+    return file;
+};
+const rows = (tab) => tab.$$eval('#streams tbody tr', (trs) => trs.map((tr) => [...tr.cells].map((td) => td.textContent)));
+const exampleText = 'example.srt...\n3 streams\n  0:\t7\n  1:\t1024\n  2:\t-2\nexit status 0\n';
+const exampleRows = [['0', '7', '', ''], ['1', '1024', '', ''], ['2', '-2', '', 'Dump']];
+// A dump into a chosen file that something ends while its pieces are still
+// being written: the file must stay as it was.
+const endedDump = (end) => async (tab) => {
+    await tab.click('#streams tbody tr:nth-child(2) button');
+    await tab.waitForSelector('#progress-box:not([hidden])');
+    await end(tab);
+    await tab.waitForFunction(() => window.saved !== undefined, null, { timeout: 60000 });
+    assert.equal(await tab.evaluate(() => window.saved), 'aborted');
+};
+const newChoices = [
+    ['the latest choice wins over a listing still running', [made('many.srt', 'streams', '500000')], async (tab) => {
+        await tab.setInputFiles('#files', [example, ssd]);
+        await tab.waitForFunction((text) => document.getElementById('text').textContent === text, exampleText);
+        await tab.waitForTimeout(3000); // the longer listing would have ended by now
+        assert.equal(await tab.textContent('#text'), exampleText);
+        assert.match(await tab.textContent('#summary'), /^example\.srt: 3 streams\.$/);
+        assert.deepEqual(await rows(tab), exampleRows);
+    }],
+    ['Cancel after a drop ends a dump into a chosen file, which stays as it was', [example, big], endedDump(async (tab) => {
+        await tab.setInputFiles('#files', [ssd]);
+        await tab.click('#cancel');
+        await tab.waitForFunction(() => /did not finish: cancelled/.test(document.getElementById('summary').textContent));
+    })],
+    ['a new container ends a dump into a chosen file, which stays as it was', [example, big], endedDump(async (tab) => {
+        await tab.setInputFiles('#files', [example]);
+        await tab.waitForFunction((text) => document.getElementById('text').textContent === text, exampleText);
+    })],
+    ['a new container drops the earlier pairings', [example, ssd], async (tab) => {
+        await tab.setInputFiles('#files', [example]);
+        await tab.waitForFunction(() => document.getElementById('pairs-box').hidden);
+        assert.deepEqual((await rows(tab)).map((row) => row[3]), ['', '', '']);
+    }],
+    ['of two .ssd files with one output name the second is left aside',
+        [example, ssd, path.join(work, 'a01.ssd'), path.join(work, 'a01.SSD')], async (tab) => {
+            assert.equal(await tab.$$eval('#pairs li', (items) => items.length), 2);
+            assert.match(await tab.textContent('#chosen'), /same output name: a01\.SSD\.$/);
+        }],
+    ['the pager counts as the Stream column does', [made('pages.srt', 'streams', '450')], async (tab) => {
+        assert.equal(await tab.textContent('#page-range'), 'streams 0\u2013199 of 450');
+        await tab.click('#next');
+        assert.equal(await tab.textContent('#page-range'), 'streams 200\u2013399 of 450');
+        assert.equal((await rows(tab))[0][0], '200');
+    }],
+];
+for (const [name, files, check] of newChoices) {
+    test(name, async () => {
+        fs.copyFileSync(ssd, path.join(work, 'a01.ssd'));
+        fs.copyFileSync(ssd, path.join(work, 'a01.SSD'));
+        const tab = await open(files, chooseFile, 5, !name.startsWith('the latest'));
+        await check(tab);
+    });
+}
