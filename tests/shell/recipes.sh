@@ -36,6 +36,18 @@ for i in 0 1 2; do
     cmp -s <(cat entry "c0$i.ssd") "c0$i.kvdsp" || fail 1 "c0$i.kvdsp is not stream $i's dump"
 done
 
+# A damaged container, whether or not it has a count line: the recipe fails
+# and dumps nothing.
+for seed in 1 4; do
+    mkdir "damaged$seed"
+    (cd "damaged$seed" && make-container damaged $seed c.srt &&
+        for i in 0 1 2 3 4; do make-container ssd 10 "c0$i.ssd"; done)
+    status=0
+    (cd "damaged$seed" && run 0 >/dev/null 2>&1) || status=$?
+    [ "$status" -ne 0 ] || fail 1 "ended with status 0 on damaged container $seed"
+    [ -z "$(find "damaged$seed" -name '*.kvdsp')" ] || fail 1 "dumped streams of damaged container $seed"
+done
+
 failures=$(run 1)
 [ "$failures" = "containers/bad.srt: error: check SSD block header failed" ] ||
     fail 2 "reported: $failures"

@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <stdexcept>
@@ -108,6 +109,7 @@ ContainerImage damagedContainer(unsigned seed) {
 
 int makeFiles(const std::vector<std::string>& args) {
     if (args.size() == 2 && args[0] == "example") {
+        std::filesystem::create_directories(args[1]);
         ContainerImage image(ContainerContents{{7, 1024, -2}, 2});
         image.writeTo(args[1] + "/example.srt");
         writeSsd(args[1] + "/example02.ssd", 300);
