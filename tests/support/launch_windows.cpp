@@ -116,6 +116,12 @@ int launchSrtx(const std::vector<std::string>& argv, const std::string& outPath,
     return static_cast<int>(status);
 }
 
+int launchSrtxIntoFifo(const std::vector<std::string>& /*argv*/, const std::string& /*outPath*/,
+                       const std::string& /*errPath*/, const std::string& /*resizePath*/,
+                       std::size_t /*newSize*/, const std::string& /*receivedPath*/) {
+    throw std::runtime_error("Windows has no FIFO");
+}
+
 void makeHardLink(const std::string& target, const std::string& link) {
     std::filesystem::create_hard_link(utf8Path(target), utf8Path(link));
 }
