@@ -37,27 +37,18 @@ const badSize = edited('bad-size.srt', (bytes) => {
     bytes.writeUInt32BE(bytes.readUInt32BE(slots + 4), slots + 8);
 });
 const words = (list) => list.map((word, index) => ({ index, word, badSize: false }));
+const warned = [...words([7, 1024]), { index: 2, word: 1024, badSize: true }];
+const ssdMagic = edited('ssd.srt', (bytes) => { bytes[bytes.readUInt32BE(4)] = 0x73; });
+// name, container, then the expected status, count, streams, BAD SIZE at the end and failed step.
 const cases = [
-    { name: 'the example', file: example, status: 0, count: 3, streams: words([7, 1024, -2]), end: false, step: null },
-    {
-        name: 'a BAD SIZE container', file: badSize, status: 0, count: 3, end: true, step: null,
-        streams: [...words([7, 1024]), { index: 2, word: 1024, badSize: true }],
-    },
-    { name: 'no streams', file: made('none.srt', 'streams', '0'), status: 0, count: 0, streams: [], end: true, step: null },
-    {
-        name: 'a damaged SSD block header', status: 1, count: null, streams: [], end: false, step: 'check SSD block header',
-        file: edited('ssd.srt', (bytes) => { bytes[bytes.readUInt32BE(4)] = 0x73; }),
-    },
-    {
-        name: 'a damaged DSP block header', file: made('dsp.srt', 'damaged', '1'), status: 1, count: 5, streams: [],
-        end: false, step: 'check DSP block header',
-    },
-    {
-        name: 'a damaged RND block header', file: made('rnd.srt', 'damaged', '4'), status: 1, count: null, streams: [],
-        end: false, step: 'check RND block header',
-    },
-    { name: 'a missing file', file: path.join(work, 'missing.srt'), status: 1, count: null, streams: [], end: false, step: 'open input' },
-];
+    ['the example', example, 0, 3, words([7, 1024, -2]), false, null],
+    ['a BAD SIZE container', badSize, 0, 3, warned, true, null],
+    ['no streams', made('none.srt', 'streams', '0'), 0, 0, [], true, null],
+    ['a damaged SSD block header', ssdMagic, 1, null, [], false, 'check SSD block header'],
+    ['a damaged DSP block header', made('dsp.srt', 'damaged', '1'), 1, 5, [], false, 'check DSP block header'],
+    ['a damaged RND block header', made('rnd.srt', 'damaged', '4'), 1, null, [], false, 'check RND block header'],
+    ['a missing file', path.join(work, 'missing.srt'), 1, null, [], false, 'open input'],
+].map(([name, file, status, count, streams, end, step]) => ({ name, file, status, count, streams, end, step }));
 
 for (const c of cases) {
     test(`list() and run() of ${c.name}`, async () => {
