@@ -72,6 +72,7 @@
     // listing is busy while it is made.
     function showBusy() {
         $('result').setAttribute('aria-busy', String(jobs.listing));
+        $('in-page').hidden = !srtxBridge.readsInPage;
         for (const button of document.querySelectorAll('#dump-all, #streams button')) {
             button.disabled = jobs.dumping;
         }
@@ -195,7 +196,10 @@
     function reportFailedDump(stream, ssd, result) {
         const stderr = decoder.decode(result.stderr);
         const step = srtxListingReader.failedStep(stderr);
-        const said = step ? `${step} failed: ${srtxListingReader.explain(step)}` : decoder.decode(result.stdout).trim();
+        // Without a failed step, the tool's last line says why (a stream
+        // number past the last stream).
+        const said = step ? `${step} failed: ${srtxListingReader.explain(step)}`
+            : decoder.decode(result.stdout).trim().split('\n').pop();
         $('summary').textContent = `The dump of stream ${stream} with ${ssd.name} failed (${said}).`;
     }
 
@@ -222,40 +226,28 @@
         }
     }
 
-    // Where a large output goes: straight into a file the user chooses,
-    // piece by piece, where the browser offers that (File System Access), so
-    // that it is never held whole; null for a download. Must come first in a
-    // click's handler, while the click still lets the page open a dialog.
-    async function saveTarget(name, size) {
+    // Where an output goes: straight into a file the user chooses, where the
+    // browser offers that (File System Access) and the output is large,
+    // else into a download. Must come first in a click's handler, while the
+    // click still lets the page open a dialog.
+    async function saveTarget(name, size, inputs) {
+        srtxOutputs.release();
+        const refused = srtxBridge.refusal(inputs + size);
+        if (refused) {
+            throw new Error(refused);
+        }
         if (size < progressFrom || typeof window.showSaveFilePicker !== 'function') {
-            return null;
+            return srtxOutputs.intoDownload(name);
         }
         const handle = await window.showSaveFilePicker({ suggestedName: name });
-        const file = await handle.createWritable();
-        let writes = Promise.resolve();
-        return {
-            write: (bytes) => { writes = writes.then(() => file.write(bytes)); },
-            // The chosen file changes only when all is written: a failed or
-            // cancelled run leaves it as it was, even when Cancel comes while
-            // the last pieces are still on their way to the disk.
-            finish: async (whole, signal) => {
-                const aborted = new Promise((resolve) => signal.addEventListener('abort', resolve, { once: true }));
-                await Promise.race([writes.catch(() => {}), aborted]);
-                if (whole && !signal.aborted) {
-                    await writes.then(() => file.close());
-                } else {
-                    await file.abort();
-                    signal.throwIfAborted();
-                }
-            },
-        };
+        return srtxOutputs.intoFile(await handle.createWritable());
     }
 
     async function dump(stream, ssd) {
         const name = srtxDump.outputName(ssd.name);
         let target;
         try {
-            target = await saveTarget(name, 144 + ssd.size);
+            target = await saveTarget(name, 144 + ssd.size, state.container.size + ssd.size);
         } catch (error) {
             $('summary').textContent = `The dump was not started: ${error.message}.`;
             return;
@@ -263,18 +255,16 @@
         const container = state.container;
         const show = progress(144 + ssd.size);
         await whileDumping('The dump', async (signal) => {
-            const result = await srtxDump.dumpOne(container, stream, ssd, signal, show, target && target.write)
+            const result = await srtxDump.dumpOne(container, stream, ssd, signal, show, target.write)
                 .catch(async (error) => {
-                    await (target && target.finish(false, signal));
+                    await target.finish(false, signal);
                     throw error;
                 });
-            await (target && target.finish(result.status === 0, signal));
+            await target.finish(result.status === 0, signal);
             if (result.status !== 0) {
                 reportFailedDump(stream, ssd, result);
-            } else if (target) {
-                $('summary').textContent = `Saved ${name}.`;
             } else {
-                srtxDump.download(result.outputs[name], name);
+                $('summary').textContent = `Dumped stream ${stream} into ${name}.`;
             }
         });
     }
@@ -283,15 +273,15 @@
         const pairs = paired();
         const total = pairs.reduce((sum, pair) => sum + 144 + pair.ssd.size, 0);
         const base = state.container.name.replace(/\.srt$/i, '');
+        const name = `${base}-streams.zip`;
         let target;
         try {
-            target = await saveTarget(`${base}-streams.zip`, total);
+            target = await saveTarget(name, total, pairs.reduce((sum, pair) => sum + pair.ssd.size, state.container.size));
         } catch (error) {
             $('summary').textContent = `Dump all was not started: ${error.message}.`;
             return;
         }
         const container = state.container;
-        const name = `${base}-streams.zip`;
         const show = progress(total);
         let done = 0;
         let current = -1;
@@ -306,32 +296,36 @@
         };
         await whileDumping('Dump all', async (signal) => {
             const { zip, failures } = srtxDump.zipAll(container, pairs, onDump, signal);
-            let blob = null;
             try {
-                if (target) {
-                    const reader = zip.getReader();
-                    for (let piece = await reader.read(); !piece.done; piece = await reader.read()) {
-                        target.write(piece.value);
-                    }
-                } else {
-                    blob = await new Response(zip, { headers: { 'Content-Type': 'application/zip' } }).blob();
+                const reader = zip.getReader();
+                for (let piece = await reader.read(); !piece.done; piece = await reader.read()) {
+                    target.write(piece.value);
                 }
             } catch (error) {
-                await (target && target.finish(false, signal).catch(() => {}));
+                await target.finish(false, signal).catch(() => {});
                 if (failures.length > 0) {
                     reportFailedDump(failures[0].stream, failures[0].ssd, failures[0].result);
                     return;
                 }
                 throw error;
             }
-            if (target) {
-                await target.finish(true, signal);
-            } else {
-                srtxDump.download(blob, name);
-            }
+            await target.finish(true, signal);
             $('summary').textContent = `Dumped ${pairs.length} stream${pairs.length === 1 ? '' : 's'} into ${name}.`;
         });
     }
+
+    // Whatever goes wrong in the page or its worker outside a run's own
+    // result is told, never left to a console the user does not see.
+    const problems = [];
+    const tell = (message) => {
+        problems.push(message);
+        $('problems').hidden = false;
+        $('problems').textContent = `Something went wrong in the page: ${problems.join('; ')}.`;
+    };
+    addEventListener('error', (event) => tell(String(event.message)));
+    addEventListener('unhandledrejection', (event) => tell(String(event.reason && event.reason.message || event.reason)));
+    addEventListener('securitypolicyviolation', (event) => tell(`${event.violatedDirective} blocked ${event.blockedURI}`));
+    addEventListener('srtx-problem', (event) => tell(event.detail));
 
     $('files').addEventListener('change', (event) => choose(event.target.files));
     const drop = $('drop');

@@ -1,23 +1,56 @@
 // The page's one way to the tool: run srtx with these arguments on these
 // files in a Web Worker, and get back what it printed, its exit status, its
-// output files and the container reads it made. Each job has a worker of its
+// output files in pieces and the container reads it made. Each job has a worker of its
 // own and an AbortSignal; aborting the job ends its worker, so no half state
 // outlives it. Every result carries the Files it was made from.
 'use strict';
 
 const srtxBridge = (() => {
     let workerUrl = null;
+    // Set once a worker could not read the chosen files (WebKit, for a page
+    // opened from disk): from then on the page reads them itself, into
+    // memory, up to inPageLimit bytes of a run's files and output together.
+    let inPage = false;
+    const inPageLimit = 1 << 30;
 
     function cancelled() {
         return new DOMException('cancelled', 'AbortError');
     }
 
+    // Why a run of this many bytes of files and output cannot be made here,
+    // or null when it can.
+    function refusal(bytes) {
+        if (!inPage || bytes <= inPageLimit) {
+            return null;
+        }
+        return `this browser does not let the page's worker read files opened from disk, so the page reads ` +
+            `them into memory, at most 1 GiB of files and outputs together, and this needs ` +
+            `${bytes.toLocaleString('en-US')} bytes. Open the page from a local web server instead ` +
+            `(for example python3 -m http.server in its folder, then http://127.0.0.1:8000/): ` +
+            `there the files are read and written in place`;
+    }
+
+    // The chosen files' bytes, for a worker that cannot read the files (nor
+    // any Blob the page hands it: it makes its own Files of the bytes).
+    async function copied(files) {
+        const copies = [];
+        for (const file of files) {
+            copies.push({ name: file.name, contents: await file.arrayBuffer() });
+        }
+        return copies;
+    }
+
     // args: the command line after the program name, naming files by their
-    // names; outputs: names of the files the run may write. With onPiece,
-    // outputs come as pieces while they are written, not as Blobs at the end.
-    function run({ args, files, outputs = [], onProgress = () => {}, onPiece = null, signal }) {
+    // names; outputs: names of the files the run may write, handed to
+    // onPiece(name, bytes) in pieces as they are written; bytesOut: how
+    // large they may grow.
+    function run({ args, files, outputs = [], bytesOut = 0, onPiece = () => {}, signal }) {
         if (signal.aborted) {
             return Promise.reject(cancelled());
+        }
+        const refused = refusal(files.reduce((sum, file) => sum + file.size, bytesOut));
+        if (refused) {
+            return Promise.reject(new Error(refused));
         }
         workerUrl = workerUrl || URL.createObjectURL(new Blob([SRTX_WORKER_SOURCE], { type: 'text/javascript' }));
         const worker = new Worker(workerUrl);
@@ -29,23 +62,35 @@ const srtxBridge = (() => {
             };
             const abort = () => end(reject, cancelled());
             signal.addEventListener('abort', abort);
+            const start = (given) => worker.postMessage({ args, files: given, outputs },
+                given.flatMap((file) => (file instanceof Blob ? [] : [file.contents])));
+            const startInPage = () =>
+                copied(files).then((copies) => signal.aborted || start(copies), (error) => end(reject, error));
             worker.onmessage = (event) => {
                 const message = event.data;
                 if (message.type === 'piece') {
                     onPiece(message.name, message.bytes);
-                } else if (message.type === 'progress') {
-                    onProgress(message.written);
                 } else if (message.type === 'done') {
                     end(resolve, { ...message, files });
+                } else if (message.type === 'unreadable' && !inPage) {
+                    inPage = true;
+                    const again = refusal(files.reduce((sum, file) => sum + file.size, bytesOut));
+                    if (again) {
+                        end(reject, new Error(again));
+                    } else {
+                        startInPage();
+                    }
+                } else if (message.type === 'problem') {
+                    dispatchEvent(new CustomEvent('srtx-problem', { detail: message.message }));
                 } else {
-                    end(reject, new Error(message.message));
+                    end(reject, new Error(message.message || 'the worker could not read the chosen files'));
                 }
             };
             worker.onerror = (event) => {
                 event.preventDefault();
                 end(reject, new Error(event.message || 'the tool stopped unexpectedly'));
             };
-            worker.postMessage({ args, files, outputs, streamed: onPiece !== null });
+            inPage ? startInPage() : start(files);
         });
     }
 
@@ -110,5 +155,12 @@ const srtxBridge = (() => {
         };
     }
 
-    return { run, createController };
+    return {
+        run,
+        createController,
+        refusal,
+        get readsInPage() {
+            return inPage;
+        },
+    };
 })();

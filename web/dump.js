@@ -1,6 +1,6 @@
-// Dumps: which .ssd file goes with which stream, one stream's file as a
-// download, and "Dump all" as one ZIP (client-zip's downloadZip). Every output's bytes are the tool's
-// own, written by its run in the worker and handed over in pieces.
+// Dumps: which .ssd file goes with which stream, one stream's dump, and
+// "Dump all" as one ZIP (client-zip's downloadZip). Every output's bytes are
+// the tool's own, written by its run in the worker and handed over in pieces.
 'use strict';
 
 const srtxDump = (() => {
@@ -16,17 +16,22 @@ const srtxDump = (() => {
         return ssdName.replace(/\.ssd$/i, '') + '.kvdsp';
     }
 
-    // Runs srtx CONTAINER N DATA.ssd OUTPUT as a job of the run controller;
-    // resolves to the run's result, its output Blob among result.outputs, or
-    // given to onPiece in pieces.
-    function dumpOne(container, stream, ssd, signal, onProgress, onPiece = null) {
+    // Runs srtx CONTAINER N DATA.ssd OUTPUT in the worker; resolves to the
+    // run's result, the output given to onPiece in pieces as it is written
+    // and onProgress told the bytes written so far.
+    function dumpOne(container, stream, ssd, signal, onProgress, onPiece) {
         const output = outputName(ssd.name);
+        let written = 0;
         return srtxBridge.run({
             args: [container.name, String(stream), ssd.name, output],
             files: container.name === ssd.name ? [container] : [container, ssd],
             outputs: [output],
-            onProgress,
-            onPiece: onPiece && ((name, bytes) => onPiece(bytes)),
+            bytesOut: 144 + ssd.size,
+            onPiece: (name, bytes) => {
+                written += bytes.length;
+                onProgress(written);
+                onPiece(bytes);
+            },
             signal,
         });
     }
@@ -61,15 +66,5 @@ const srtxDump = (() => {
         return { zip: downloadZip(members()).body, failures };
     }
 
-    function download(blob, name) {
-        const link = document.createElement('a');
-        link.href = URL.createObjectURL(blob);
-        link.download = name;
-        document.body.appendChild(link);
-        link.click();
-        link.remove();
-        setTimeout(() => URL.revokeObjectURL(link.href), 60000);
-    }
-
-    return { pairedStream, outputName, dumpOne, zipAll, download };
+    return { pairedStream, outputName, dumpOne, zipAll };
 })();

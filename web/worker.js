@@ -1,57 +1,96 @@
 // The page's worker: runs srtx once per message, each time in a fresh instance
-// of the module (createSrtx, above), on the chosen files mounted in place.
+// of the module (createSrtx, above; its WebAssembly is srtxWasm, handed over
+// as bytes so that no fetch is made), on the chosen files mounted in place.
 // Standard output and error come back byte for byte; each output file leaves
 // the module in pieces as it is written, never held whole inside it.
 'use strict';
 
-// Pieces of an output are folded into one Blob every so often, so that the
-// browser may keep a large output out of this worker's memory.
-const foldEvery = 64 << 20;
-const reportEvery = 4 << 20;
+// Output pieces are gathered up to this size before they are posted: fewer
+// messages, and each one worth a write of its own at the destination.
+const pieceSize = 1 << 20;
 
 self.onmessage = async (event) => {
-    const { args, files, outputs, streamed } = event.data;
+    const { args, files, outputs } = event.data;
     try {
-        self.postMessage(await run(args, files, outputs, streamed));
+        self.postMessage(unreadable(files) ? { type: 'unreadable' } : await run(args, files, outputs));
     } catch (error) {
         self.postMessage({ type: 'failed', message: String(error && error.message || error) });
     }
 };
+// What goes wrong in here outside a run reaches the page, which tells of it.
+for (const type of ['error', 'unhandledrejection', 'securitypolicyviolation']) {
+    self.addEventListener(type, (event) => self.postMessage({ type: 'problem', message: describe(event) }));
+}
+function describe(event) {
+    return event.type === 'securitypolicyviolation' ? `${event.violatedDirective} blocked ${event.blockedURI}`
+        : String(event.message || (event.reason && event.reason.message) || event.reason || event.type);
+}
 
-// streamed: every piece of an output is posted as it is written, rather than
-// gathered into a Blob.
-async function run(args, files, outputs, streamed) {
+// Some browsers (WebKit, for a page opened from disk) do not let a worker
+// read the files the page was given, nor any Blob at all; the page then
+// reads them itself and hands over their bytes ({ name, contents }).
+function unreadable(files) {
+    const reader = new FileReaderSync();
+    try {
+        for (const file of files.filter((given) => given instanceof Blob)) {
+            reader.readAsArrayBuffer(file.slice(0, 1));
+        }
+        return false;
+    } catch (error) {
+        if (error.name === 'NotReadableError' || error.name === 'NotFoundError' || error.name === 'SecurityError') {
+            return true;
+        }
+        throw error;
+    }
+}
+
+function wasmBytes() {
+    const text = atob(srtxWasm);
+    const bytes = new Uint8Array(text.length);
+    for (let i = 0; i < text.length; ++i) {
+        bytes[i] = text.charCodeAt(i);
+    }
+    return bytes;
+}
+
+async function run(args, files, outputs) {
     const trace = [];
     const module = await createSrtx({
         thisProgram: 'srtx',
         noInitialRun: true,
+        wasmBinary: wasmBytes(),
         onTraceRun: (step, start, size, count) => trace.push([step, start, size, count]),
         print: () => {},
         printErr: () => {},
     });
     const FS = module.FS;
     // The files are read where they are; the tool sees them under their own
-    // names in its working folder, as on a command line.
+    // names in its working folder, as on a command line. Bytes handed over
+    // are files of the working folder itself.
     readInWindows(FS.filesystems.WORKERFS);
     FS.mkdir('/in');
-    FS.mount(FS.filesystems.WORKERFS, { files }, '/in');
+    FS.mount(FS.filesystems.WORKERFS, { files: files.filter((file) => file instanceof Blob) }, '/in');
     FS.mkdir('/work');
     FS.chdir('/work');
     for (const file of files) {
-        FS.symlink('/in/' + file.name, '/work/' + file.name);
+        if (file instanceof Blob) {
+            FS.symlink('/in/' + file.name, '/work/' + file.name);
+        } else {
+            FS.writeFile('/work/' + file.name, new Uint8Array(file.contents), { canOwn: true });
+        }
     }
 
     let minor = 0;
-    const sink = (path, take) => {
+    const sink = (path, take, closed = () => {}) => {
         const device = FS.makedev(64, minor++);
         FS.registerDevice(device, {
             open() {},
-            close() {},
+            close: closed,
             read() {
                 return 0;
             },
             write(stream, buffer, offset, length) {
-                take(new Uint8Array(buffer.buffer, buffer.byteOffset + offset, length).slice());
+                take(buffer.subarray(offset, offset + length));
                 return length;
             },
         });
@@ -60,44 +99,42 @@ async function run(args, files, outputs, streamed) {
 
     const printed = { 1: [], 2: [] };
     for (const fd of [1, 2]) {
-        sink('/dev/srtx' + fd, (bytes) => printed[fd].push(bytes));
+        sink('/dev/srtx' + fd, (bytes) => printed[fd].push(bytes.slice()));
         FS.close(FS.getStream(fd));
         FS.open('/dev/srtx' + fd, 1 /* write only; takes the lowest free descriptor, fd */);
     }
 
-    let written = 0;
-    let reported = 0;
-    const pieces = new Map();
+    // What an output holds when the run ends (a tool that stops without
+    // closing it) follows too, before the run's result.
+    const ends = [];
     for (const name of outputs) {
-        const output = { parts: [], pending: 0 };
-        pieces.set(name, output);
-        sink('/work/' + name, (bytes) => {
-            written += bytes.length;
-            if (streamed) {
+        let piece = new Uint8Array(pieceSize);
+        let held = 0;
+        const post = () => {
+            if (held > 0) {
+                const bytes = piece.subarray(0, held);
                 self.postMessage({ type: 'piece', name, bytes }, [bytes.buffer]);
-            } else {
-                output.parts.push(bytes);
-                output.pending += bytes.length;
-                if (output.pending >= foldEvery) {
-                    output.parts = [new Blob(output.parts)];
-                    output.pending = 0;
+                piece = new Uint8Array(pieceSize);
+                held = 0;
+            }
+        };
+        sink('/work/' + name, (bytes) => {
+            for (let at = 0; at < bytes.length;) {
+                const taken = Math.min(bytes.length - at, pieceSize - held);
+                piece.set(bytes.subarray(at, at + taken), held);
+                held += taken;
+                at += taken;
+                if (held === pieceSize) {
+                    post();
                 }
             }
-            if (written - reported >= reportEvery) {
-                reported = written;
-                self.postMessage({ type: 'progress', written });
-            }
-        });
+        }, post);
+        ends.push(post);
     }
 
     const status = module.callMain(args);
-    const result = {
-        type: 'done', status, stdout: concat(printed[1]), stderr: concat(printed[2]), trace, outputs: {},
-    };
-    for (const [name, output] of pieces) {
-        result.outputs[name] = new Blob(output.parts, { type: 'application/octet-stream' });
-    }
-    return result;
+    ends.forEach((post) => post());
+    return { type: 'done', status, stdout: concat(printed[1]), stderr: concat(printed[2]), trace };
 }
 
 // Every read of a mounted file costs a FileReaderSync call of about 2 ms

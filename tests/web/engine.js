@@ -1,0 +1,184 @@
+// The browser the web tests and benchmark drive, in whichever engine
+// SRTX_BROWSER names, behind one small interface: tabs that run a function
+// in the page, poll for a condition, and give a file input its files.
+//   chromium: Debian's Chromium through playwright-core, persistent profile
+//   firefox:  Debian's Firefox ESR through puppeteer-core (WebDriver BiDi),
+//             persistent profile
+//   webkit:   WebKitGTK's MiniBrowser through WebKitWebDriver, plain
+//             WebDriver calls (its session is ephemeral); needs a display,
+//             such as xvfb-run's
+'use strict';
+const { spawn } = require('node:child_process');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// The tab calls each engine's driver makes, on top of which the rest is the
+// same: evaluate(fn, arg) runs fn(arg) in the page (fn may be async) and
+// gives its result; setFiles(selector, paths); close().
+async function chromium(profile, downloads) {
+    const { chromium: launcher } = require('playwright-core');
+    const context = await launcher.launchPersistentContext(profile, {
+        executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+        acceptDownloads: true,
+        downloadsPath: downloads,
+        args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
+            '--disable-sync', '--no-first-run'],
+    });
+    return {
+        process: 'chrom',
+        async open(url, requests) {
+            const page = await context.newPage();
+            page.on('request', (request) => requests.push(request.url()));
+            await page.goto(url);
+            return {
+                evaluate: (fn, arg) => page.evaluate(fn, arg),
+                setFiles: (selector, paths) => page.setInputFiles(selector, paths),
+                screenshot: async (file) => {
+                    await page.setViewportSize({ width: 900, height: 1000 });
+                    await page.screenshot({ path: file, fullPage: true });
+                },
+                download: async (act) => {
+                    const [download] = await Promise.all([page.waitForEvent('download', { timeout: 600000 }), act()]);
+                    const file = await download.path();
+                    return file;
+                },
+                close: () => page.close(),
+            };
+        },
+        close: () => context.close(),
+    };
+}
+
+async function firefox(profile, downloads) {
+    const puppeteer = require('puppeteer-core');
+    const browser = await puppeteer.launch({
+        browser: 'firefox',
+        executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr',
+        userDataDir: profile,
+        headless: true,
+        extraPrefsFirefox: {
+            'browser.download.dir': downloads,
+            'browser.download.folderList': 2,
+            'browser.download.useDownloadDir': true,
+            'browser.download.always_ask_before_handling_new_types': false,
+        },
+    });
+    return {
+        process: 'firefox',
+        async open(url, requests) {
+            const page = await browser.newPage();
+            page.on('request', (request) => requests.push(request.url()));
+            await page.goto(url);
+            return {
+                evaluate: (fn, arg) => page.evaluate(fn, arg),
+                setFiles: async (selector, paths) => (await page.$(selector)).uploadFile(...paths),
+                close: () => page.close(),
+            };
+        },
+        close: () => browser.close(),
+    };
+}
+
+async function webkit() {
+    const port = 20000 + Math.floor(Math.random() * 20000);
+    const driver = spawn(process.env.WEBKIT_DRIVER || 'WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' });
+    const call = async (method, where, body) => {
+        const response = await fetch(`http://127.0.0.1:${port}${where}`, {
+            method, headers: { 'content-type': 'application/json' }, body: body && JSON.stringify(body),
+        });
+        const { value } = await response.json();
+        if (value && value.error) {
+            throw new Error(`${value.error}: ${value.message}`);
+        }
+        return value;
+    };
+    for (let tries = 0; ; ++tries) {
+        try {
+            await call('GET', '/status');
+            break;
+        } catch (error) {
+            if (tries === 100) {
+                throw error;
+            }
+            await sleep(100);
+        }
+    }
+    // The driver holds one session at a time: each tab is a fresh load of
+    // the page in it.
+    const { sessionId } = await call('POST', '/session', { capabilities: { alwaysMatch: {
+        'webkitgtk:browserOptions': {
+            binary: process.env.MINIBROWSER || '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser',
+            args: ['--automation'],
+        },
+        timeouts: { script: 600000 },
+    } } });
+    const at = `/session/${sessionId}`;
+    return {
+        process: 'WebKit',
+        async open(url) {
+            await call('POST', `${at}/url`, { url: 'about:blank' });
+            await call('POST', `${at}/url`, { url });
+            return {
+                async evaluate(fn, arg) {
+                    const { ok, error } = await call('POST', `${at}/execute/async`, {
+                        script: `const done = arguments[1]; Promise.resolve().then(() => (${fn})(arguments[0]))` +
+                            '.then((ok) => done({ ok }), (error) => done({ error: String(error && error.stack || error) }));',
+                        args: [arg === undefined ? null : arg],
+                    });
+                    if (error) {
+                        throw new Error(error);
+                    }
+                    return ok;
+                },
+                async setFiles(selector, paths) {
+                    const element = Object.values(await call('POST', `${at}/element`, { using: 'css selector', value: selector }))[0];
+                    await call('POST', `${at}/element/${element}/clear`, {});
+                    await call('POST', `${at}/element/${element}/value`, { text: paths.join('\n') });
+                },
+                close: async () => {},
+            };
+        },
+        async close() {
+            await call('DELETE', at).catch(() => {});
+            driver.kill();
+        },
+    };
+}
+
+// The engine's browser, its profile and download folder under work; each tab
+// gains waitFor(fn, arg, timeout), polling fn(arg) in the page until it holds.
+async function launch(work, name = process.env.SRTX_BROWSER || 'chromium') {
+    const engines = { chromium, firefox, webkit };
+    if (!engines[name]) {
+        throw new Error(`SRTX_BROWSER=${name}: not chromium, firefox or webkit`);
+    }
+    const profile = fs.mkdtempSync(path.join(work || os.tmpdir(), `${name}-profile-`));
+    const downloads = fs.mkdtempSync(path.join(work || os.tmpdir(), `${name}-downloads-`));
+    const browser = await engines[name](profile, downloads);
+    return {
+        name,
+        downloads,
+        process: browser.process,
+        async open(url, requests = []) {
+            const tab = await browser.open(url, requests);
+            tab.waitFor = async (fn, arg, timeout = 120000) => {
+                for (const end = Date.now() + timeout; ;) {
+                    if (await tab.evaluate(fn, arg)) {
+                        return;
+                    }
+                    if (Date.now() > end) {
+                        throw new Error(`timed out waiting for ${fn}`);
+                    }
+                    await sleep(50);
+                }
+            };
+            return tab;
+        },
+        close: browser.close,
+    };
+}
+
+module.exports = { launch };
