@@ -1,25 +1,58 @@
-// The page against the native tool, in headless Chromium on this machine:
-// listing a 1,000,000-stream container and dumping a 512 MiB .ssd (medians of
-// a few runs each, from choosing the files to the tool's exit), and Chromium's
-// memory (proportional set size summed over its processes) while dumping a
-// 1.5 GiB .ssd, as a download and into a chosen file, against what a small
-// listing needs.
-//   node bench/web.js SRTX WEB_FOLDER MAKE_CONTAINER DATA_FOLDER
+// The page against the native tool and against each engine's own floor, in
+// Chromium and Firefox (tests/web/engine.js; each with a persistent profile),
+// opened from disk:
+// - listing a 1,000,000-stream container, from choosing it to the tool's
+//   text on the page, beside the native listing;
+// - a 512 MiB dump from the click to the finished download, beside the
+//   engine's floor for that work: a worker reading the .ssd in 16 MiB slices
+//   and sending them through the same destination until the download is done;
+// - memory: the proportional set size summed over the browser's whole process
+//   tree, peak while dumping 1.5 GiB as a download and while dumping 512 MiB
+//   twice, above a small listing; the downloads' bytes against the native
+//   dumps;
+// - "Dump all" of three 1.5 GiB streams as one download: unzip -t, members
+//   against the native dumps.
+//   node bench/web.js SRTX WEB_FOLDER MAKE_CONTAINER DATA_FOLDER [ENGINE...]
 'use strict';
-const { execFileSync } = require('node:child_process');
+const { execFileSync, execSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
-const { chromium } = require('playwright-core');
+const { launch } = require('../tests/web/engine');
 
-const [srtx, webFolder, maker, data] = process.argv.slice(2);
+const [srtx, webFolder, maker, data, ...named] = process.argv.slice(2);
+const engines = named.length ? named : ['chromium', 'firefox'];
 const page = 'file://' + path.resolve(webFolder) + '/index.html';
 const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 const file = (name, ...make) => {
     const at = path.resolve(data, name);
     if (!fs.existsSync(at)) {
         execFileSync(maker, [...make, at]);
     }
     return at;
+};
+const sparse = (name, size) => {
+    const at = path.resolve(data, name);
+    if (!fs.existsSync(at) || fs.statSync(at).size !== size) {
+        fs.closeSync(fs.openSync(at, 'w'));
+        fs.truncateSync(at, size);
+    }
+    return at;
+};
+// The native dump of a stream, made once; same(command, file): whether what
+// the shell command prints is that file's bytes.
+const nativeDump = (container, stream, ssd) => {
+    const at = path.resolve(data, `native-${path.basename(container)}-${stream}-${path.basename(ssd)}.kvdsp`);
+    fs.existsSync(at) || execFileSync(srtx, [container, String(stream), ssd, at], { stdio: 'ignore' });
+    return at;
+};
+const same = (command, expected) => {
+    try {
+        execSync(`${command} | cmp -s - ${expected}`, { stdio: 'ignore' });
+        return true;
+    } catch {
+        return false;
+    }
 };
 
 function nativeSeconds(args, runs) {
@@ -30,14 +63,24 @@ function nativeSeconds(args, runs) {
     }));
 }
 
-// Proportional set size of every Chromium process, in KiB.
-function chromiumPss() {
-    let total = 0;
+// Proportional set size of every process started from this one (the
+// browser, its helpers and its driver), in KiB.
+function treePss() {
+    const parents = new Map();
     for (const pid of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
         try {
-            if (!/chrom/.test(fs.readFileSync(`/proc/${pid}/comm`, 'utf8'))) {
-                continue;
-            }
+            parents.set(pid, /^PPid:\s+(\d+)/m.exec(fs.readFileSync(`/proc/${pid}/status`, 'utf8'))[1]);
+        } catch {
+            // a process that ended meanwhile
+        }
+    }
+    const inTree = (pid) => pid !== undefined && pid !== '0' && (pid === String(process.pid) || inTree(parents.get(pid)));
+    let total = 0;
+    for (const pid of parents.keys()) {
+        if (pid === String(process.pid) || !inTree(parents.get(pid))) {
+            continue;
+        }
+        try {
             total += Number(/^Pss:\s+(\d+)/m.exec(fs.readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8'))[1]);
         } catch {
             // a process that ended meanwhile
@@ -46,112 +89,224 @@ function chromiumPss() {
     return total;
 }
 
-// A tab whose outputs download: without a save dialog, which headless
-// Chromium would leave unanswered, and in a context of its own, as Chromium
-// asks before a second download that no click just started.
+// Runs act() while sampling the tree's PSS; gives the peak.
+async function peakDuring(act) {
+    let peak = treePss();
+    let sampling = true;
+    const sampler = (async () => {
+        while (sampling) {
+            peak = Math.max(peak, treePss());
+            await sleep(100);
+        }
+    })();
+    try {
+        await act();
+    } finally {
+        sampling = false;
+        await sampler;
+    }
+    return Math.max(peak, treePss());
+}
+
+// Waits until the browser has finished a download of this many bytes into
+// its download folder (no partial file left beside it); gives its path.
+async function downloaded(folder, size) {
+    for (;;) {
+        const names = fs.readdirSync(folder);
+        if (!names.some((name) => /\.(part|crdownload)$/.test(name))) {
+            const done = names.map((name) => path.join(folder, name))
+                .find((at) => { try { return fs.statSync(at).size === size; } catch { return false; } });
+            if (done) {
+                return done;
+            }
+        }
+        await sleep(50);
+    }
+}
+
+// The one download in the folder once it has stopped growing (its size is
+// not known ahead).
+async function settled(folder) {
+    let last = '';
+    for (let still = 0; still < 20; await sleep(100)) {
+        const names = fs.readdirSync(folder);
+        const sizes = names.map((name) => `${name}:${fs.statSync(path.join(folder, name)).size}`).join();
+        const partial = names.some((name) => /\.(part|crdownload)$/.test(name));
+        still = sizes === last && names.length === 1 && !partial ? still + 1 : 0;
+        last = sizes;
+    }
+    return path.join(folder, fs.readdirSync(folder)[0]);
+}
+
+const clear = (folder) => fs.readdirSync(folder).forEach((name) => fs.rmSync(path.join(folder, name), { force: true }));
+
+async function listed(tab, files) {
+    await tab.setFiles('#files', files);
+    await tab.waitFor(() => /exit status \d+\n$/.test(document.getElementById('text').textContent), null, 600000);
+}
+
+// A tab whose outputs download (no save dialog: the page's other way).
 async function downloadingTab(browser) {
-    const tab = await (await browser.newContext({ acceptDownloads: true })).newPage();
-    await tab.addInitScript(() => { window.showSaveFilePicker = undefined; });
-    await tab.goto(page);
+    const tab = await browser.open(page);
+    await tab.evaluate(() => { window.showSaveFilePicker = undefined; });
     return tab;
 }
 
-async function pageSeconds(browser, files, act, runs) {
-    const times = [];
-    for (let k = 0; k < runs; ++k) {
-        const tab = await downloadingTab(browser);
-        const start = Date.now();
-        await tab.setInputFiles('#files', files);
-        await tab.waitForFunction(() => /exit status \d+\n$/.test(document.getElementById('text').textContent),
-            null, { timeout: 600000 });
-        let end = Date.now();
-        if (act) {
-            const actStart = Date.now();
-            await act(tab);
-            end = Date.now() - actStart + start;
-        }
-        times.push((end - start) / 1000);
-        await tab.context().close();
-    }
-    return median(times);
+// Clicks a button and waits for the download of size bytes; seconds taken.
+async function dumpSeconds(browser, tab, selector, size) {
+    const start = Date.now();
+    await tab.evaluate((s) => document.querySelector(s).click(), selector);
+    const at = await downloaded(browser.downloads, size);
+    return { seconds: (Date.now() - start) / 1000, at };
 }
 
-async function dumpOnClick(tab) {
-    const [download] = await Promise.all([tab.waitForEvent('download', { timeout: 600000 }),
-        tab.click('#streams tbody tr:nth-child(2) button')]);
-    await download.path();
-    await download.delete();
+// The engine's floor: the .ssd read in a worker in 16 MiB slices, each sent
+// through the page's download destination, to the finished download.
+async function floorSeconds(browser, tab, size) {
+    const start = Date.now();
+    await tab.evaluate(() => {
+        const ssd = document.getElementById('files').files[1];
+        const worker = new Worker(URL.createObjectURL(new Blob([`onmessage = (event) => {
+            const reader = new FileReaderSync();
+            for (let at = 0; at < event.data.size; at += 16 << 20) {
+                const bytes = reader.readAsArrayBuffer(event.data.slice(at, at + (16 << 20)));
+                postMessage(bytes, [bytes]);
+            }
+            postMessage(null);
+        };`])));
+        const target = srtxOutputs.intoDownload('floor.kvdsp');
+        target.write(new Uint8Array(144));
+        worker.onmessage = (event) => {
+            if (event.data === null) {
+                target.finish(true, new AbortController().signal);
+            } else {
+                target.write(new Uint8Array(event.data));
+            }
+        };
+        worker.postMessage(ssd);
+    });
+    await downloaded(browser.downloads, size);
+    return (Date.now() - start) / 1000;
+}
+
+async function measure(engine, inputs) {
+    const { big, small, ssd512, ssd1536, zipSsds, zipContainer } = inputs;
+    const browser = await launch(data, engine);
+    const results = {};
+    try {
+        const listTimes = [];
+        for (let k = 0; k < 5; ++k) {
+            const tab = await downloadingTab(browser);
+            const start = Date.now();
+            await listed(tab, [big]);
+            listTimes.push((Date.now() - start) / 1000);
+            await tab.close();
+        }
+        results.list = median(listTimes);
+
+        const dumpTimes = [];
+        const floorTimes = [];
+        for (let k = 0; k < 3; ++k) {
+            const tab = await downloadingTab(browser);
+            await listed(tab, [small, ssd512]);
+            clear(browser.downloads);
+            floorTimes.push(await floorSeconds(browser, tab, 144 + (512 << 20)));
+            clear(browser.downloads);
+            dumpTimes.push((await dumpSeconds(browser, tab, '#streams tbody tr:nth-child(2) button', 144 + (512 << 20))).seconds);
+            clear(browser.downloads);
+            await tab.close();
+        }
+        results.dump = median(dumpTimes);
+        results.floor = median(floorTimes);
+        console.error(`${engine} so far: ${JSON.stringify(results)}`);
+
+        // Memory above a small listing: one 1.5 GiB dump; then 512 MiB twice.
+        let tab = await downloadingTab(browser);
+        await listed(tab, [small, ssd1536]);
+        await sleep(2000);
+        results.base = treePss();
+        let at;
+        results.peak1536 = await peakDuring(async () => {
+            ({ at } = await dumpSeconds(browser, tab, '#streams tbody tr:nth-child(2) button', 144 + 1536 * 2 ** 20));
+        });
+        results.equal1536 = same(`cat ${at}`, nativeDump(small, 1, ssd1536));
+        console.error(`${engine} so far: ${JSON.stringify(results)}`);
+        clear(browser.downloads);
+        await tab.close();
+
+        tab = await downloadingTab(browser);
+        await listed(tab, [small, ssd512]);
+        await sleep(2000);
+        const base = treePss();
+        const peaks = [];
+        for (let k = 0; k < 2; ++k) {
+            peaks.push(await peakDuring(() => dumpSeconds(browser, tab, '#streams tbody tr:nth-child(2) button', 144 + (512 << 20))));
+            clear(browser.downloads);
+        }
+        results.twice = peaks.map((peak) => peak - base);
+        console.error(`${engine} so far: ${JSON.stringify(results)}`);
+        await tab.close();
+
+        // Dump all: three 1.5 GiB streams into one ZIP past 4 GiB.
+        tab = await downloadingTab(browser);
+        await listed(tab, [zipContainer, ...zipSsds]);
+        await tab.evaluate(() => document.getElementById('dump-all').click());
+        await tab.waitFor(() => /^Dumped |failed|did not finish/.test(document.getElementById('summary').textContent),
+            null, 1200000);
+        const zip = await settled(browser.downloads);
+        results.zipTest = (() => {
+            try {
+                execFileSync('unzip', ['-tq', zip], { stdio: 'ignore' });
+                return true;
+            } catch {
+                return false;
+            }
+        })();
+        results.zipMembers = zipSsds.every((ssd, stream) => same(
+            `unzip -p ${zip} ${path.basename(ssd).replace(/\.ssd$/, '.kvdsp')}`, nativeDump(zipContainer, stream, ssd)));
+        results.zipSize = fs.statSync(zip).size;
+        clear(browser.downloads);
+        await tab.close();
+    } finally {
+        await browser.close();
+    }
+    return results;
 }
 
 (async () => {
     fs.mkdirSync(data, { recursive: true });
-    const big = file('streams-1000000.srt', 'streams', '1000000');
-    const small = file('streams-1000.srt', 'streams', '1000');
-    const ssd512 = path.resolve(data, 'd01.ssd');
-    if (!fs.existsSync(ssd512)) {
-        fs.symlinkSync(file('data-536870912.ssd', 'ssd', String(512 << 20)), ssd512);
+    const inputs = {
+        big: file('streams-1000000.srt', 'streams', '1000000'),
+        small: file('streams-1000.srt', 'streams', '1000'),
+        ssd512: path.resolve(data, 'd01.ssd'),
+        ssd1536: path.resolve(data, 'big01.ssd'),
+        zipContainer: file('trio.srt', 'streams', '3'),
+        zipSsds: [0, 1, 2].map((stream) => sparse(`trio0${stream}.ssd`, 1536 * 2 ** 20)),
+    };
+    for (const [link, target] of [[inputs.ssd512, file('data-536870912.ssd', 'ssd', String(512 << 20))],
+        [inputs.ssd1536, file('data-1610612736.ssd', 'ssd', String(1536 * 2 ** 20))]]) {
+        fs.existsSync(link) || fs.symlinkSync(target, link);
     }
-    const ssd1536 = path.resolve(data, 'big01.ssd');
-    if (!fs.existsSync(ssd1536)) {
-        fs.symlinkSync(file('data-1610612736.ssd', 'ssd', String(1536 << 20)), ssd1536);
+    const listNative = nativeSeconds([inputs.big], 9);
+    const row = (what, value, goal) => console.log(`${what.padEnd(56)} ${value.padStart(12)}   goal ${goal}`);
+    for (const engine of engines) {
+        const r = await measure(engine, inputs);
+        const mib = (kib) => `${(kib / 1024).toFixed(0)} MiB`;
+        console.log(`${engine}:`);
+        row('  listing 1,000,000 streams: page / native', (r.list / listNative).toFixed(2),
+            `<= 3.00 (${(r.list * 1000).toFixed(0)} ms / ${(listNative * 1000).toFixed(1)} ms)`);
+        row('  dump 512 MiB as a download: page / engine floor', (r.dump / r.floor).toFixed(2),
+            `<= 1.30 (${(r.dump * 1000).toFixed(0)} ms / ${(r.floor * 1000).toFixed(0)} ms)`);
+        row('  dump 1.5 GiB as a download: PSS above a small listing', mib(r.peak1536 - r.base),
+            `<= 256 MiB (base ${mib(r.base)}); bytes ${r.equal1536 ? 'equal' : 'DIFFER from'} the native dump`);
+        row('  two 512 MiB dumps in turn: PSS above a small listing', r.twice.map(mib).join(', '),
+            'second <= first');
+        row('  Dump all, 3 x 1.5 GiB: unzip -t; members', `${r.zipTest ? 'ok' : 'FAILED'}; ${r.zipMembers ? 'equal' : 'DIFFER'}`,
+            `ok; equal to the native dumps (${(r.zipSize / 2 ** 30).toFixed(2)} GiB ZIP)`);
     }
-    const browser = await chromium.launch({
-        executablePath: '/usr/bin/chromium',
-        args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
-            '--disable-sync', '--no-first-run'],
-    });
-
-    const listNative = nativeSeconds([big], 9);
-    const listPage = await pageSeconds(browser, [big], null, 5);
-    const dumpNative = nativeSeconds([small, '1', ssd512, path.join(data, 'out-native')], 5);
-    const dumpPage = await pageSeconds(browser, [small, ssd512], dumpOnClick, 3);
-
-    // Memory: a small listing, then the 1.5 GiB dump, sampled as it runs.
-    const tab = await downloadingTab(browser);
-    await tab.setInputFiles('#files', [small]);
-    await tab.waitForFunction(() => /exit status/.test(document.getElementById('text').textContent));
-    const base = chromiumPss();
-    await tab.setInputFiles('#files', [small, ssd1536]);
-    await tab.waitForFunction(() => document.getElementById('result').getAttribute('aria-busy') === 'false' &&
-        document.querySelector('#streams tbody button'));
-    let peak = 0;
-    const sampler = setInterval(() => { peak = Math.max(peak, chromiumPss()); }, 100);
-    await dumpOnClick(tab);
-    clearInterval(sampler);
-    peak = Math.max(peak, chromiumPss());
-    await tab.close();
-
-    // The same dump into a chosen file, the save dialog answered by a file
-    // that drops what it is given: what the page itself holds on the way.
-    const saving = await browser.newPage();
-    await saving.addInitScript(() => {
-        window.showSaveFilePicker = async () => ({
-            createWritable: async () => ({
-                write: async () => {},
-                close: async () => { window.saved = true; },
-                abort: async () => { window.saved = false; },
-            }),
-        });
-    });
-    await saving.goto(page);
-    await saving.setInputFiles('#files', [small, ssd1536]);
-    await saving.waitForFunction(() => /exit status/.test(document.getElementById('text').textContent));
-    let peakSaving = 0;
-    const samplerSaving = setInterval(() => { peakSaving = Math.max(peakSaving, chromiumPss()); }, 100);
-    await saving.click('#streams tbody tr:nth-child(2) button');
-    await saving.waitForFunction(() => window.saved === true, null, { timeout: 600000 });
-    clearInterval(samplerSaving);
-    await browser.close();
-
     const folder = fs.readdirSync(webFolder).reduce((sum, name) => sum + fs.statSync(path.join(webFolder, name)).size, 0);
-    const row = (what, value, goal) => console.log(`${what.padEnd(52)} ${value.padStart(12)}   goal ${goal}`);
-    row('listing 1,000,000 streams: page / native', `${(listPage / listNative).toFixed(2)}`,
-        `<= 3.00 (${(listPage * 1000).toFixed(0)} ms / ${(listNative * 1000).toFixed(1)} ms)`);
-    row('dump 512 MiB .ssd: page / native', `${(dumpPage / dumpNative).toFixed(2)}`,
-        `<= 3.00 (${(dumpPage * 1000).toFixed(0)} ms / ${(dumpNative * 1000).toFixed(0)} ms)`);
-    row('dump 1.5 GiB: Chromium PSS above a small listing', `${((peak - base) / 1024).toFixed(0)} MiB`,
-        `<= 512 MiB (base ${(base / 1024).toFixed(0)} MiB)`);
-    row('dump 1.5 GiB into a chosen file: PSS above that', `${((peakSaving - base) / 1024).toFixed(0)} MiB`,
-        '<= 512 MiB (the file drops the bytes)');
     row('page folder, uncompressed', `${(folder / 1024).toFixed(0)} KiB`, '< 300 KB');
-})();
+})().catch((error) => {
+    console.error(error);
+    process.exit(1);
+});

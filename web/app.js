@@ -299,7 +299,7 @@
             try {
                 const reader = zip.getReader();
                 for (let piece = await reader.read(); !piece.done; piece = await reader.read()) {
-                    target.write(piece.value);
+                    await target.write(piece.value);
                 }
             } catch (error) {
                 await target.finish(false, signal).catch(() => {});

@@ -42,8 +42,9 @@ const srtxBridge = (() => {
 
     // args: the command line after the program name, naming files by their
     // names; outputs: names of the files the run may write, handed to
-    // onPiece(name, bytes) in pieces as they are written; bytesOut: how
-    // large they may grow.
+    // onPiece(name, bytes) in pieces as they are written (the run waits when
+    // it is a few pieces ahead of onPiece's promises); bytesOut: how large
+    // they may grow.
     function run({ args, files, outputs = [], bytesOut = 0, onPiece = () => {}, signal }) {
         if (signal.aborted) {
             return Promise.reject(cancelled());
@@ -62,14 +63,16 @@ const srtxBridge = (() => {
             };
             const abort = () => end(reject, cancelled());
             signal.addEventListener('abort', abort);
-            const start = (given) => worker.postMessage({ args, files: given, outputs },
+            const start = (given) => worker.postMessage({ type: 'run', args, files: given, outputs },
                 given.flatMap((file) => (file instanceof Blob ? [] : [file.contents])));
             const startInPage = () =>
                 copied(files).then((copies) => signal.aborted || start(copies), (error) => end(reject, error));
             worker.onmessage = (event) => {
                 const message = event.data;
                 if (message.type === 'piece') {
-                    onPiece(message.name, message.bytes);
+                    // The worker writes on only as pieces are taken.
+                    Promise.resolve(onPiece(message.name, message.bytes))
+                        .then(() => worker.postMessage({ type: 'taken' }));
                 } else if (message.type === 'done') {
                     end(resolve, { ...message, files });
                 } else if (message.type === 'unreadable' && !inPage) {

@@ -18,7 +18,8 @@ const srtxDump = (() => {
 
     // Runs srtx CONTAINER N DATA.ssd OUTPUT in the worker; resolves to the
     // run's result, the output given to onPiece in pieces as it is written
-    // and onProgress told the bytes written so far.
+    // (onPiece's promise kept when the piece is taken) and onProgress told
+    // the bytes written so far.
     function dumpOne(container, stream, ssd, signal, onProgress, onPiece) {
         const output = outputName(ssd.name);
         let written = 0;
@@ -30,7 +31,7 @@ const srtxDump = (() => {
             onPiece: (name, bytes) => {
                 written += bytes.length;
                 onProgress(written);
-                onPiece(bytes);
+                return onPiece(bytes);
             },
             signal,
         });
@@ -45,18 +46,17 @@ const srtxDump = (() => {
     function zipAll(container, pairs, onDump, signal) {
         const failures = [];
         function member(index, { stream, ssd }) {
-            let input;
-            const body = new ReadableStream({ start: (controller) => { input = controller; } });
-            dumpOne(container, stream, ssd, signal, (written) => onDump(index, written), (bytes) => input.enqueue(bytes))
+            const input = srtxOutputs.pieceStream();
+            dumpOne(container, stream, ssd, signal, (written) => onDump(index, written), input.put)
                 .then((result) => {
                     if (result.status === 0) {
                         input.close();
                     } else {
                         failures.push({ stream, ssd, result });
-                        input.error(new Error(`the dump of stream ${stream} failed`));
+                        input.fail(new Error(`the dump of stream ${stream} failed`));
                     }
-                }, (error) => input.error(error));
-            return { name: outputName(ssd.name), lastModified: new Date(1980, 0, 1), input: body };
+                }, (error) => input.fail(error));
+            return { name: outputName(ssd.name), lastModified: new Date(1980, 0, 1), input: input.stream };
         }
         function* members() {
             for (const [index, pair] of pairs.entries()) {

@@ -1,19 +1,15 @@
 // Where an output's pieces go, in order, as the tool writes them: into a file
-// the user chose, or into a download. Neither holds an output whole. A
-// download is a Blob built from a stream of the pieces, which the browser
-// keeps on disk; a chosen file takes the pieces as fast as its disk does, and
-// while it is behind, those it has not taken wait in such a Blob, not in the
-// page.
+// the user chose, or into a download, a Blob the browser builds from a
+// stream of the pieces and keeps on disk. Neither holds an output whole:
+// write(bytes) gives a promise kept once the destination has taken the
+// piece, and the worker writes no further ahead of that than a few pieces
+// (where the engine lets it wait; see worker.js).
 'use strict';
 
 const srtxOutputs = (() => {
-    // Pieces a chosen file may have waiting in memory; past them, the rest
-    // waits on disk until the file has caught up.
-    const waitingPieces = 4;
-    // The most pieces that ever waited in memory: for a chosen file, and in
-    // the stream a disk-backed Blob is built from. For the tests and the
-    // benchmark: the page's memory depends on them.
-    const measured = { fileWaiting: 0, blobWaiting: 0 };
+    // The most pieces that ever waited in the page for a destination to take
+    // them: for the tests and the benchmark, as the page's memory follows it.
+    const measured = { waiting: 0 };
     // A download's URL lives until the next one or a few seconds after it
     // starts, whichever comes first.
     const urlLife = 10000;
@@ -23,23 +19,51 @@ const srtxOutputs = (() => {
         return new DOMException('cancelled', 'AbortError');
     }
 
-    // A Blob of the pieces put into it, made by the browser from a stream so
-    // that it may keep the bytes on disk; close() gives the Blob.
-    function diskBlob() {
+    // A stream that hands on the pieces put into it when its reader asks for
+    // them; put(bytes) is kept when the reader has the piece.
+    function pieceStream() {
+        const waiting = [];
+        let asked = null;
+        let closing = false;
         let input;
-        const stream = new ReadableStream({ start: (controller) => { input = controller; } });
-        const blob = new Response(stream).blob();
-        blob.catch(() => {});
-        return {
-            put(bytes) {
-                input.enqueue(bytes);
-                measured.blobWaiting = Math.max(measured.blobWaiting, 1 - input.desiredSize);
-            },
-            close() {
+        const handOn = () => {
+            const { bytes, taken } = waiting.shift();
+            input.enqueue(bytes);
+            taken();
+            if (closing && waiting.length === 0) {
                 input.close();
-                return blob;
+            }
+        };
+        const stream = new ReadableStream({
+            start: (controller) => { input = controller; },
+            pull: () => {
+                if (waiting.length > 0) {
+                    handOn();
+                    return null;
+                }
+                return new Promise((resolve) => { asked = resolve; });
             },
-            fail: () => input.error(cancelled()),
+        }, { highWaterMark: 0 });
+        return {
+            stream,
+            put(bytes) {
+                const taken = new Promise((resolve) => waiting.push({ bytes, taken: resolve }));
+                measured.waiting = Math.max(measured.waiting, waiting.length);
+                if (asked) {
+                    asked();
+                    asked = null;
+                    handOn();
+                }
+                return taken;
+            },
+            // Closes the stream once the pieces still waiting are read.
+            close() {
+                closing = true;
+                if (waiting.length === 0) {
+                    input.close();
+                }
+            },
+            fail: (error = cancelled()) => input.error(error),
         };
     }
 
@@ -67,16 +91,19 @@ const srtxOutputs = (() => {
     // was aborted, is dropped and leaves nothing behind (a chosen file stays
     // as it was), the abort rethrown.
     function intoDownload(name) {
-        const blob = diskBlob();
+        const pieces = pieceStream();
+        const blob = new Response(pieces.stream).blob();
+        blob.catch(() => {});
         return {
-            write: (bytes) => blob.put(bytes),
+            write: (bytes) => pieces.put(bytes),
             async finish(whole, signal) {
                 if (!whole || signal.aborted) {
-                    blob.fail();
+                    pieces.fail();
                     signal.throwIfAborted();
                     return;
                 }
-                download(await blob.close(), name);
+                pieces.close();
+                download(await blob, name);
             },
         };
     }
@@ -84,42 +111,20 @@ const srtxOutputs = (() => {
     function intoFile(file) {
         let writes = Promise.resolve();
         let waiting = 0;
-        let spill = null;
-        const put = (data) => {
-            const inMemory = data instanceof Uint8Array;
-            waiting += 1;
-            if (inMemory) {
-                measured.fileWaiting = Math.max(measured.fileWaiting, waiting);
-            }
-            writes = writes.then(async () => file.write(await data)).finally(() => {
-                waiting -= 1;
-                if (waiting === 0 && spill) {
-                    put(spill.close());
-                    spill = null;
-                }
-            });
-            // A failed write is told by finish(), which awaits the chain;
-            // the writes after it are skipped.
-            writes.catch(() => {});
-        };
         return {
             write(bytes) {
-                if (spill === null && waiting < waitingPieces) {
-                    put(bytes);
-                } else {
-                    spill = spill || diskBlob();
-                    spill.put(bytes);
-                }
+                measured.waiting = Math.max(measured.waiting, ++waiting);
+                writes = writes.then(() => file.write(bytes)).finally(() => { waiting -= 1; });
+                // A failed write is told by finish(), which awaits the chain;
+                // the writes after it are skipped.
+                writes.catch(() => {});
+                return writes.catch(() => {});
             },
             // The chosen file changes only when all is written: a failed or
             // cancelled run, or a write that failed (a full disk), leaves it
             // as it was, even when Cancel comes while the last pieces are
             // still on their way to the disk.
             async finish(whole, signal) {
-                if (spill) {
-                    whole ? put(spill.close()) : spill.fail();
-                    spill = null;
-                }
                 const aborted = new Promise((resolve) => signal.addEventListener('abort', resolve, { once: true }));
                 await Promise.race([writes.catch(() => {}), aborted]);
                 if (whole && !signal.aborted) {
@@ -138,5 +143,5 @@ const srtxOutputs = (() => {
         };
     }
 
-    return { intoDownload, intoFile, release, measured };
+    return { pieceStream, intoDownload, intoFile, release, measured };
 })();

@@ -8,8 +8,21 @@
 // Output pieces are gathered up to this size before they are posted: fewer
 // messages, and each one worth a write of its own at the destination.
 const pieceSize = 1 << 20;
+// The tool may be this many pieces ahead of the page's destination: where the
+// engine has WebAssembly's JavaScript Promise Integration, a write past it
+// suspends the run until the page says it has taken a piece. Elsewhere the
+// run cannot wait, and pieces queue in the page.
+const piecesAhead = 8;
+const pacing = { unanswered: 0, resume: null, inMain: false };
 
 self.onmessage = async (event) => {
+    if (event.data.type === 'taken') {
+        pacing.unanswered -= 1;
+        if (pacing.resume && pacing.unanswered < piecesAhead) {
+            pacing.resume();
+        }
+        return;
+    }
     const { args, files, outputs } = event.data;
     try {
         self.postMessage(unreadable(files) ? { type: 'unreadable' } : await run(args, files, outputs));
@@ -53,16 +66,81 @@ function wasmBytes() {
     return bytes;
 }
 
+// Instantiates the module; with JSPI, its write import may suspend the run
+// (the runtime's fd_write, found by name) and its main becomes a promising
+// export (found through the runtime's own wrapper of it). Returns whether
+// the run is paced.
+function instantiate(config, imports, receive) {
+    const env = imports.a;
+    const write = Object.keys(env).find((key) => env[key].name === '_fd_write');
+    const paced = typeof WebAssembly.Suspending === 'function' && write !== undefined;
+    if (paced) {
+        const plain = env[write];
+        env[write] = new WebAssembly.Suspending((...args) => {
+            const result = plain(...args);
+            if (!pacing.inMain || pacing.unanswered < piecesAhead) {
+                return result;
+            }
+            return new Promise((resolve) => {
+                pacing.resume = () => {
+                    pacing.resume = null;
+                    resolve(result);
+                };
+            });
+        });
+    }
+    WebAssembly.instantiate(config.wasmBinary, imports).then(({ instance, module }) => {
+        let exports = instance.exports;
+        if (paced) {
+            const main = /\["asm"\]\["(\w+)"\]/.exec(String(config._main))[1];
+            exports = { ...exports, [main]: WebAssembly.promising(exports[main]) };
+        }
+        receive({ exports }, module);
+    }, (error) => self.postMessage({ type: 'failed', message: String(error.message) }));
+    config.paced = paced;
+    return {};
+}
+
+// As callMain does, with main awaited: its end, a return or exit(), flushes
+// and closes every stream, and gives the exit status.
+async function callMainPaced(module, args) {
+    const encoder = new TextEncoder();
+    const argv = ['srtx', ...args].map((arg) => {
+        const bytes = encoder.encode(arg + '\0');
+        const at = module.stackAlloc(bytes.length);
+        module.HEAPU8.set(bytes, at);
+        return at;
+    });
+    const table = module.stackAlloc(4 * (argv.length + 1));
+    module.HEAPU32.set([...argv, 0], table / 4);
+    pacing.inMain = true;
+    try {
+        const status = await module._main(argv.length, table);
+        pacing.inMain = false;
+        module._exit(status);
+        return status;
+    } catch (error) {
+        if (error.name !== 'ExitStatus') {
+            throw error;
+        }
+        return error.status;
+    } finally {
+        pacing.inMain = false;
+    }
+}
+
 async function run(args, files, outputs) {
     const trace = [];
-    const module = await createSrtx({
+    const config = {
         thisProgram: 'srtx',
         noInitialRun: true,
         wasmBinary: wasmBytes(),
+        instantiateWasm: (imports, receive) => instantiate(config, imports, receive),
         onTraceRun: (step, start, size, count) => trace.push([step, start, size, count]),
         print: () => {},
         printErr: () => {},
-    });
+    };
+    const module = await createSrtx(config);
     const FS = module.FS;
     // The files are read where they are; the tool sees them under their own
     // names in its working folder, as on a command line. Bytes handed over
@@ -113,6 +191,7 @@ async function run(args, files, outputs) {
         const post = () => {
             if (held > 0) {
                 const bytes = piece.subarray(0, held);
+                pacing.unanswered += 1;
                 self.postMessage({ type: 'piece', name, bytes }, [bytes.buffer]);
                 piece = new Uint8Array(pieceSize);
                 held = 0;
@@ -132,7 +211,7 @@ async function run(args, files, outputs) {
         ends.push(post);
     }
 
-    const status = module.callMain(args);
+    const status = config.paced ? await callMainPaced(module, args) : module.callMain(args);
     ends.forEach((post) => post());
     return { type: 'done', status, stdout: concat(printed[1]), stderr: concat(printed[2]), trace };
 }
