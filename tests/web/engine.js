@@ -28,7 +28,6 @@ async function chromium(profile, downloads) {
             '--disable-sync', '--no-first-run'],
     });
     return {
-        process: 'chrom',
         async open(url, requests) {
             const page = await context.newPage();
             page.on('request', (request) => requests.push(request.url()));
@@ -39,11 +38,6 @@ async function chromium(profile, downloads) {
                 screenshot: async (file) => {
                     await page.setViewportSize({ width: 900, height: 1000 });
                     await page.screenshot({ path: file, fullPage: true });
-                },
-                download: async (act) => {
-                    const [download] = await Promise.all([page.waitForEvent('download', { timeout: 600000 }), act()]);
-                    const file = await download.path();
-                    return file;
                 },
                 close: () => page.close(),
             };
@@ -67,7 +61,6 @@ async function firefox(profile, downloads) {
         },
     });
     return {
-        process: 'firefox',
         async open(url, requests) {
             const page = await browser.newPage();
             page.on('request', (request) => requests.push(request.url()));
@@ -117,7 +110,6 @@ async function webkit() {
     } } });
     const at = `/session/${sessionId}`;
     return {
-        process: 'WebKit',
         async open(url) {
             await call('POST', `${at}/url`, { url: 'about:blank' });
             await call('POST', `${at}/url`, { url });
@@ -161,7 +153,6 @@ async function launch(work, name = process.env.SRTX_BROWSER || 'chromium') {
     return {
         name,
         downloads,
-        process: browser.process,
         async open(url, requests = []) {
             const tab = await browser.open(url, requests);
             tab.waitFor = async (fn, arg, timeout = 120000) => {
