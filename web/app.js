@@ -7,12 +7,17 @@
     const $ = (id) => document.getElementById(id);
     const decoder = new TextDecoder();
     const map = srtxMap.create($('map'));
-    const shownTextLimit = 2 << 20;
+    // The <pre> shows the head and the end of a long text (where errors and
+    // the status are); Copy and Save text take all of it.
+    const shownTextLimit = 32 << 10;
     const progressFrom = 50 << 20;
     // pairs: each chosen .ssd File and the stream it goes with (null: none);
     // dump: the dump job that Cancel ends.
     const state = { container: null, ssds: [], pairs: new Map(), listing: null, text: '', page: 0, dump: null };
     const jobs = srtxBridge.createController();
+    const count = (n) => n.toLocaleString('en-US');
+    // A message as a sentence: one period at its end, whatever it ended in.
+    const sentence = (text) => text.replace(/[.\s]*$/, '.');
 
     // A choice that holds a container starts afresh: earlier .ssd files,
     // pairings and jobs belong to another container. .ssd files alone join
@@ -81,6 +86,11 @@
     async function list() {
         const container = state.container;
         $('result').hidden = false;
+        // Nothing of an earlier listing stays beside this one's summary.
+        $('map').hidden = true;
+        $('failure').hidden = true;
+        $('text').textContent = '';
+        showPage();
         $('summary').textContent = `Listing ${container.name}\u2026`;
         const listing = jobs.list({ args: [container.name], files: [container] });
         showBusy();
@@ -89,7 +99,7 @@
             result = await listing;
         } catch (error) {
             if (error.name !== 'AbortError' && state.container === container) {
-                $('summary').textContent = `The listing did not finish: ${error.message}.`;
+                $('summary').textContent = sentence(`The listing did not finish: ${error.message}`);
             }
             return;
         } finally {
@@ -106,12 +116,12 @@
         state.page = 0;
         state.text = `${stdout}${stderr}exit status ${result.status}\n`;
 
-        const { count, words, badSize, badEnd } = state.listing;
+        const { words, badSize, badEnd } = state.listing;
         const warnings = badSize.size + (badEnd ? 1 : 0);
-        $('summary').textContent = count === null ? `${container.name}: no stream count.`
-            : `${container.name}: ${count} streams` +
-              (step ? `, ${words.length} listed before the walk stopped` : '') +
-              (warnings ? `; ${warnings} BAD SIZE warning${warnings === 1 ? '' : 's'}` +
+        $('summary').textContent = state.listing.count === null ? `${container.name}: no stream count.`
+            : `${container.name}: ${count(state.listing.count)} streams` +
+              (step ? `, ${count(words.length)} listed before the walk stopped` : '') +
+              (warnings ? `; ${count(warnings)} BAD SIZE warning${warnings === 1 ? '' : 's'}` +
                   (badEnd ? ' (one because the file does not end after the last DSP entry)' : '') : '') + '.';
         const failure = $('failure');
         failure.hidden = !step;
@@ -122,13 +132,15 @@
             failure.append(name, `: ${srtxListingReader.explain(step)}.`);
         }
         map.show(container.size, result.trace, step);
+        $('map').hidden = false;
         const pre = $('text');
         // A long text shows its head and its end (where errors and the status
         // are); Copy takes all of it.
         const text = state.text;
         pre.textContent = text.length <= shownTextLimit ? text
-            : `${text.slice(0, shownTextLimit / 2)}\n\u2026 ${(text.length - shownTextLimit).toLocaleString('en-US')} ` +
-              `characters left out here; Copy takes the whole text \u2026\n${text.slice(text.length - shownTextLimit / 2)}`;
+            : `${text.slice(0, shownTextLimit / 2)}\n\u2026 ${count(text.length - shownTextLimit)} ` +
+              `characters left out here; Copy and Save text take the whole text \u2026\n` +
+              text.slice(text.length - shownTextLimit / 2);
         showPairs();
         showPage();
     }
@@ -136,6 +148,7 @@
     function showPage() {
         const listing = state.listing || { words: [], badSize: new Set() };
         const body = $('streams').tBodies[0];
+        const focused = body.contains(document.activeElement) ? document.activeElement.dataset.stream : undefined;
         const range = srtxListing.renderPage(body, listing, state.page, (cell, stream) => {
             const ssd = state.ssds.find((file) => state.pairs.get(file) === stream);
             if (ssd) {
@@ -143,16 +156,25 @@
                 button.type = 'button';
                 button.textContent = 'Dump';
                 button.setAttribute('aria-label', `Dump stream ${stream} with ${ssd.name}`);
+                button.dataset.stream = String(stream);
                 button.disabled = jobs.dumping;
                 button.addEventListener('click', () => dump(stream, ssd));
                 cell.append(button);
             }
         });
         $('page-range').textContent = listing.words.length
-            ? `streams ${range.first}\u2013${range.last} of ${listing.words.length}` : 'no streams listed';
+            ? `streams ${count(range.first)}\u2013${count(range.last)} of ${count(listing.words.length)}`
+            : 'no streams listed';
         $('previous').disabled = state.page === 0;
         $('next').disabled = state.page + 1 >= range.pages;
         $('pages').hidden = range.pages < 2;
+        // A table of headers alone says nothing.
+        $('table-box').hidden = listing.words.length === 0;
+        // Focus stays on a row's Dump button, rebuilt with the page.
+        if (focused !== undefined) {
+            const again = body.querySelector(`button[data-stream="${focused}"]`);
+            (again && !again.disabled ? again : $('summary')).focus();
+        }
     }
 
     function showPairs() {
@@ -200,12 +222,12 @@
         // number past the last stream).
         const said = step ? `${step} failed: ${srtxListingReader.explain(step)}`
             : decoder.decode(result.stdout).trim().split('\n').pop();
-        $('summary').textContent = `The dump of stream ${stream} with ${ssd.name} failed (${said}).`;
+        $('summary').textContent = `The dump of stream ${stream} with ${ssd.name} failed (${said.replace(/\.$/, '')}).`;
     }
 
     // Runs a dump job through the controller, Cancel ending it; says so when
     // it did not finish.
-    async function whileDumping(what, body) {
+    async function whileDumping(what, body, stream = null) {
         const job = jobs.dump(body);
         state.dump = job;
         showBusy();
@@ -214,7 +236,7 @@
         } catch (error) {
             // A dump dropped with its container says nothing over the next one.
             if (state.dump === job) {
-                $('summary').textContent = `${what} did not finish: ${error.message}.`;
+                $('summary').textContent = sentence(`${what} did not finish: ${error.message}`);
             }
         } finally {
             if (state.dump === job) {
@@ -223,6 +245,12 @@
             }
             showBusy();
             showPage();
+            // A row's Dump button, disabled while it ran, has the focus back
+            // unless the user took it elsewhere meanwhile.
+            if (stream !== null && (document.activeElement === null || document.activeElement === document.body)) {
+                const button = document.querySelector(`#streams button[data-stream="${stream}"]`);
+                (button || $('summary')).focus();
+            }
         }
     }
 
@@ -249,7 +277,7 @@
         try {
             target = await saveTarget(name, 144 + ssd.size, state.container.size + ssd.size);
         } catch (error) {
-            $('summary').textContent = `The dump was not started: ${error.message}.`;
+            $('summary').textContent = sentence(`The dump was not started: ${error.message}`);
             return;
         }
         const container = state.container;
@@ -266,7 +294,7 @@
             } else {
                 $('summary').textContent = `Dumped stream ${stream} into ${name}.`;
             }
-        });
+        }, stream);
     }
 
     async function dumpAll() {
@@ -278,7 +306,7 @@
         try {
             target = await saveTarget(name, total, pairs.reduce((sum, pair) => sum + pair.ssd.size, state.container.size));
         } catch (error) {
-            $('summary').textContent = `Dump all was not started: ${error.message}.`;
+            $('summary').textContent = sentence(`Dump all was not started: ${error.message}`);
             return;
         }
         const container = state.container;
@@ -341,10 +369,23 @@
         drop.classList.remove('over');
         choose(event.dataTransfer.files);
     });
-    $('previous').addEventListener('click', () => { state.page -= 1; showPage(); });
-    $('next').addEventListener('click', () => { state.page += 1; showPage(); });
+    // Paging keeps the focus on the pager: on the other button once the one
+    // pressed can no longer be.
+    const turn = (by, pressed, other) => () => {
+        state.page += by;
+        showPage();
+        if (pressed.disabled) {
+            other.focus();
+        }
+    };
+    $('previous').addEventListener('click', turn(-1, $('previous'), $('next')));
+    $('next').addEventListener('click', turn(1, $('next'), $('previous')));
     $('dump-all').addEventListener('click', dumpAll);
     $('cancel').addEventListener('click', () => state.dump && state.dump.cancel());
+    $('save-text').addEventListener('click', () => {
+        const base = state.container ? state.container.name.replace(/\.srt$/i, '') : 'srtx';
+        srtxOutputs.saveText(state.text, `${base}-listing.txt`);
+    });
     $('copy').addEventListener('click', async () => {
         try {
             await navigator.clipboard.writeText(state.text);

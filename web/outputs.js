@@ -143,5 +143,10 @@ const srtxOutputs = (() => {
         };
     }
 
-    return { pieceStream, intoDownload, intoFile, release, measured };
+    // The tool's whole text, as a download.
+    function saveText(text, name) {
+        download(new Blob([text], { type: 'text/plain' }), name);
+    }
+
+    return { pieceStream, intoDownload, intoFile, release, saveText, measured };
 })();

@@ -162,6 +162,9 @@ const cases = [
             assert.match(await text(tab, '#text'), /error: check SSD block header failed\nexit status 1\n$/);
             assert.match(await tab.evaluate(() => document.querySelector('.map-failed').getAttribute('aria-label')),
                 /^check SSD block header failed: SSD block header/);
+            // No table of headers alone, no pager.
+            assert.deepEqual(await tab.evaluate(() => ['table-box', 'pages'].map((id) => document.getElementById(id).hidden)),
+                [true, true]);
         }],
     // Stream 2's index slot points at stream 1's entry: 0 bytes on, not 144.
     ['shows BAD SIZE before the stream whose DSP entry breaks the packing', [damaged('broken.srt', (bytes) => {
@@ -171,6 +174,23 @@ const cases = [
         assert.deepEqual(await rows(tab), [['0', '7', '', ''], ['1', '1024', '', ''], ['2', '1024', 'BAD SIZE', '']]);
         assert.match(await text(tab, '#summary'), /3 streams; 2 BAD SIZE warnings \(one because the file does not end/);
     }],
+    ['after a dump the focus is back on its row\'s button', [example, ssd], async (tab) => {
+        await tab.evaluate(() => {
+            const button = document.querySelector('#streams tbody tr:nth-child(3) button');
+            button.focus();
+            button.click();
+        });
+        await download(tab);
+        await tab.waitFor(() => document.activeElement.dataset.stream === '2');
+    }],
+    ['a long text shows its head and end, and Save text gives all of it', [made('many.srt', 'streams', '500000')],
+        async (tab) => {
+            assert.ok((await text(tab, '#text')).length <= 33 << 10);
+            await click(tab, '#save-text');
+            const whole = Buffer.concat([execFileSync('node', [srtxJs, 'many.srt'], { cwd: work, maxBuffer: 1 << 30 }),
+                Buffer.from('exit status 0\n')]);
+            assert.equal((await download(tab)).hash, crypto.createHash('sha256').update(whole).digest('hex'));
+        }],
     ['"Dump all" gives a ZIP whose file is the command-line dump', [example, ssd], async (tab) => {
         await click(tab, '#dump-all');
         const { name } = await download(tab);
@@ -239,6 +259,9 @@ const cases = [
         await click(tab, '#next');
         assert.equal(await text(tab, '#page-range'), 'streams 200\u2013399 of 450');
         assert.equal((await rows(tab))[0][0], '200');
+        // Next, disabled on the last page, hands the focus to Previous.
+        await tab.evaluate(() => { document.getElementById('next').focus(); document.getElementById('next').click(); });
+        assert.equal(await tab.evaluate(() => document.activeElement.id), 'previous');
     }],
 ];
 for (const [name, files, check, options = {}] of cases) {
