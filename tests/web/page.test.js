@@ -162,9 +162,17 @@ const cases = [
             assert.match(await text(tab, '#text'), /error: check SSD block header failed\nexit status 1\n$/);
             assert.match(await tab.evaluate(() => document.querySelector('.map-failed').getAttribute('aria-label')),
                 /^check SSD block header failed: SSD block header/);
-            // No table of headers alone, no pager.
+            // No table of headers alone, no pager; at 360 px the map and the
+            // error line stay within the page's width.
             assert.deepEqual(await tab.evaluate(() => ['table-box', 'pages'].map((id) => document.getElementById(id).hidden)),
                 [true, true]);
+            assert.ok(await tab.evaluate(() => {
+                document.body.style.width = '360px';
+                const edge = document.body.getBoundingClientRect().right;
+                const inside = (element) => element.getBoundingClientRect().right <= edge &&
+                    element.scrollWidth <= element.clientWidth;
+                return inside(document.querySelector('#map svg')) && inside(document.getElementById('text'));
+            }));
         }],
     // Stream 2's index slot points at stream 1's entry: 0 bytes on, not 144.
     ['shows BAD SIZE before the stream whose DSP entry breaks the packing', [damaged('broken.srt', (bytes) => {
