@@ -1,12 +1,20 @@
 // The page's one way to the tool: run srtx with these arguments on these
 // files in a Web Worker, and get back what it printed, its exit status, its
-// output files in pieces and the container reads it made. Each job has a worker of its
-// own and an AbortSignal; aborting the job ends its worker, so no half state
-// outlives it. Every result carries the Files it was made from.
+// output files in pieces and the container reads it made. The module is
+// compiled once; each run is a fresh instance of it in a worker of its own.
+// A worker whose run ended is kept for a later one; aborting a run ends its
+// worker, so no half state outlives it. Every result carries the Files it
+// was made from.
 'use strict';
 
 const srtxBridge = (() => {
     let workerUrl = null;
+    let compiled = null;
+    // Workers whose runs ended, kept for the next runs (a folder's checks run
+    // a few at a time); run numbers tell a late answer from the current run's.
+    const idle = [];
+    const keptIdle = 4;
+    let runs = 0;
     // Set once a worker could not read the chosen files (WebKit, for a page
     // opened from disk): from then on the page reads them itself, into
     // memory, up to inPageLimit bytes of a run's files and output together.
@@ -54,17 +62,28 @@ const srtxBridge = (() => {
             return Promise.reject(new Error(refused));
         }
         workerUrl = workerUrl || URL.createObjectURL(new Blob([SRTX_WORKER_SOURCE], { type: 'text/javascript' }));
-        const worker = new Worker(workerUrl);
+        compiled = compiled || WebAssembly.compile(Uint8Array.from(atob(SRTX_WASM), (c) => c.charCodeAt(0)));
+        const worker = idle.pop() || new Worker(workerUrl);
+        const id = ++runs;
         return new Promise((resolve, reject) => {
-            const end = (settle, value) => {
-                worker.terminate();
+            const end = (settle, value, reusable = false) => {
                 signal.removeEventListener('abort', abort);
+                worker.onmessage = worker.onerror = null;
+                if (reusable && idle.length < keptIdle) {
+                    idle.push(worker);
+                } else {
+                    worker.terminate();
+                }
                 settle(value);
             };
             const abort = () => end(reject, cancelled());
             signal.addEventListener('abort', abort);
-            const start = (given) => worker.postMessage({ type: 'run', args, files: given, outputs },
-                given.flatMap((file) => (file instanceof Blob ? [] : [file.contents])));
+            const start = (given) => compiled.then((module) => {
+                if (!signal.aborted) {
+                    worker.postMessage({ type: 'run', id, module, args, files: given, outputs },
+                        given.flatMap((file) => (file instanceof Blob ? [] : [file.contents])));
+                }
+            }).catch((error) => end(reject, error));
             const startInPage = () =>
                 copied(files).then((copies) => signal.aborted || start(copies), (error) => end(reject, error));
             worker.onmessage = (event) => {
@@ -72,10 +91,11 @@ const srtxBridge = (() => {
                 if (message.type === 'piece') {
                     // The worker writes on only as pieces are taken.
                     Promise.resolve(onPiece(message.name, message.bytes))
-                        .then(() => worker.postMessage({ type: 'taken' }));
+                        .then(() => signal.aborted || worker.postMessage({ type: 'taken', id }));
                 } else if (message.type === 'done') {
-                    end(resolve, { ...message, files });
-                } else if (message.type === 'unreadable' && !inPage) {
+                    end(resolve, { ...message, files }, true);
+                } else if (message.type === 'unreadable') {
+                    // (Runs started together may each hear so.)
                     inPage = true;
                     const again = refusal(files.reduce((sum, file) => sum + file.size, bytesOut));
                     if (again) {

@@ -1,6 +1,7 @@
 // The page's worker: runs srtx once per message, each time in a fresh instance
-// of the module (createSrtx, above; its WebAssembly is srtxWasm, handed over
-// as bytes so that no fetch is made), on the chosen files mounted in place.
+// of the module (createSrtx, above; its WebAssembly compiled by the page and
+// handed over with the run, so that no fetch is made), on the chosen files
+// mounted in place.
 // Standard output and error come back byte for byte; each output file leaves
 // the module in pieces as it is written, never held whole inside it.
 'use strict';
@@ -13,19 +14,23 @@ const pieceSize = 1 << 20;
 // suspends the run until the page says it has taken a piece. Elsewhere the
 // run cannot wait, and pieces queue in the page.
 const piecesAhead = 8;
-const pacing = { unanswered: 0, resume: null, inMain: false };
+let pacing = {};
 
 self.onmessage = async (event) => {
     if (event.data.type === 'taken') {
+        if (event.data.id !== pacing.id) {
+            return; // a late answer to an earlier run
+        }
         pacing.unanswered -= 1;
         if (pacing.resume && pacing.unanswered < piecesAhead) {
             pacing.resume();
         }
         return;
     }
-    const { args, files, outputs } = event.data;
+    const { id, module, args, files, outputs } = event.data;
+    pacing = { id, unanswered: 0, resume: null, inMain: false };
     try {
-        self.postMessage(unreadable(files) ? { type: 'unreadable' } : await run(args, files, outputs));
+        self.postMessage(unreadable(files) ? { type: 'unreadable' } : await run(module, args, files, outputs));
     } catch (error) {
         self.postMessage({ type: 'failed', message: String(error && error.message || error) });
     }
@@ -42,12 +47,17 @@ function describe(event) {
 // Some browsers (WebKit, for a page opened from disk) do not let a worker
 // read the files the page was given, nor any Blob at all; the page then
 // reads them itself and hands over their bytes ({ name, contents }).
+let readable = false;
 function unreadable(files) {
+    if (readable) {
+        return false; // this worker has read a chosen file before
+    }
     const reader = new FileReaderSync();
     try {
         for (const file of files.filter((given) => given instanceof Blob)) {
             reader.readAsArrayBuffer(file.slice(0, 1));
         }
+        readable = files.some((given) => given instanceof Blob);
         return false;
     } catch (error) {
         if (error.name === 'NotReadableError' || error.name === 'NotFoundError' || error.name === 'SecurityError') {
@@ -55,15 +65,6 @@ function unreadable(files) {
         }
         throw error;
     }
-}
-
-function wasmBytes() {
-    const text = atob(srtxWasm);
-    const bytes = new Uint8Array(text.length);
-    for (let i = 0; i < text.length; ++i) {
-        bytes[i] = text.charCodeAt(i);
-    }
-    return bytes;
 }
 
 // Instantiates the module; with JSPI, its write import may suspend the run
@@ -89,13 +90,13 @@ function instantiate(config, imports, receive) {
             });
         });
     }
-    WebAssembly.instantiate(config.wasmBinary, imports).then(({ instance, module }) => {
+    WebAssembly.instantiate(config.wasmModule, imports).then((instance) => {
         let exports = instance.exports;
         if (paced) {
             const main = /\["asm"\]\["(\w+)"\]/.exec(String(config._main))[1];
             exports = { ...exports, [main]: WebAssembly.promising(exports[main]) };
         }
-        receive({ exports }, module);
+        receive({ exports }, config.wasmModule);
     }, (error) => self.postMessage({ type: 'failed', message: String(error.message) }));
     config.paced = paced;
     return {};
@@ -129,12 +130,12 @@ async function callMainPaced(module, args) {
     }
 }
 
-async function run(args, files, outputs) {
+async function run(wasmModule, args, files, outputs) {
     const trace = [];
     const config = {
         thisProgram: 'srtx',
         noInitialRun: true,
-        wasmBinary: wasmBytes(),
+        wasmModule,
         instantiateWasm: (imports, receive) => instantiate(config, imports, receive),
         onTraceRun: (step, start, size, count) => trace.push([step, start, size, count]),
         print: () => {},
