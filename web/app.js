@@ -1,6 +1,8 @@
 // The page: takes the chosen files, lists the container through the tool in
 // its worker, and shows the table, the map and the tool's own text; dumps on
-// request. Everything a file or the tool says is shown as text, never markup.
+// request. A folder (or many containers at once) gets a summary of every
+// container, each row opening that container's view. Everything a file or
+// the tool says is shown as text, never markup.
 'use strict';
 
 (() => {
@@ -15,24 +17,46 @@
     // dump: the dump job that Cancel ends.
     const state = { container: null, ssds: [], pairs: new Map(), listing: null, text: '', page: 0, dump: null };
     const jobs = srtxBridge.createController();
+    // The folder being shown, or null: its containers (each with its .ssd
+    // files and, once listed, its summary and row), its pairings, the failed
+    // containers to dump anyway, and the check's AbortController.
+    let folder = null;
     const count = (n) => n.toLocaleString('en-US');
     // A message as a sentence: one period at its end, whatever it ended in.
     const sentence = (text) => text.replace(/[.\s]*$/, '.');
 
-    // A choice that holds a container starts afresh: earlier .ssd files,
-    // pairings and jobs belong to another container. .ssd files alone join
-    // the current container's.
+    // A list of names for a note: the first few, then how many more.
+    const named = (items) => items.slice(0, 10).map((item) => item.path || item.name).join(', ') +
+        (items.length > 10 ? ` and ${count(items.length - 10)} more` : '');
+
+    // Everything shown and running starts afresh: earlier files, pairings
+    // and jobs belong to another choice.
+    function startAfresh(container) {
+        jobs.drop();
+        if (folder) {
+            folder.control.abort();
+            folder = null;
+        }
+        $('folder-view').hidden = true;
+        Object.assign(state, {
+            container, ssds: [], pairs: new Map(), listing: null, text: '', page: 0, dump: null,
+        });
+        $('progress-box').hidden = true;
+    }
+
+    // A choice that holds a container starts afresh; one that holds more than
+    // one is a folder's. .ssd files alone join the current container's.
     function choose(fileList) {
         const files = [...fileList];
         const containers = files.filter((file) => /\.srt$/i.test(file.name));
+        if (containers.length > 1) {
+            chooseFolder(files.map((file) => ({ file, path: srtxFolder.pathOf(file) })));
+            return;
+        }
         const ssds = files.filter((file) => /\.ssd$/i.test(file.name));
         const ignored = files.filter((file) => !containers.includes(file) && !ssds.includes(file));
         if (containers.length > 0) {
-            jobs.drop();
-            Object.assign(state, {
-                container: containers[0], ssds: [], pairs: new Map(), listing: null, text: '', page: 0, dump: null,
-            });
-            $('progress-box').hidden = true;
+            startAfresh(containers[0]);
         }
         // Two outputs of one name would overwrite each other, or be two ZIP
         // members of one name.
@@ -52,9 +76,6 @@
         if (state.container) {
             notes.push(`Container: ${state.container.name} (${state.container.size.toLocaleString('en-US')} bytes).`);
         }
-        if (containers.length > 1) {
-            notes.push(`Only one container at a time: ${containers.slice(1).map((f) => f.name).join(', ')} left aside.`);
-        }
         if (state.ssds.length > 0) {
             notes.push(`${state.ssds.length} .ssd file${state.ssds.length === 1 ? '' : 's'}.`);
         }
@@ -62,7 +83,7 @@
             notes.push(`Left aside, as another .ssd file gives the same output name: ${sameOutput.join(', ')}.`);
         }
         if (ignored.length > 0) {
-            notes.push(`Not .srt or .ssd, left aside: ${ignored.map((f) => f.name).join(', ')}.`);
+            notes.push(`Not .srt or .ssd, left aside: ${named(ignored)}.`);
         }
         $('chosen').textContent = notes.join(' ');
         if (containers.length > 0) {
@@ -81,6 +102,179 @@
         for (const button of document.querySelectorAll('#dump-all, #streams button')) {
             button.disabled = jobs.dumping;
         }
+        $('dump-folder').disabled = jobs.dumping || !folder || folder.checking;
+        $('check-box').hidden = !folder || !folder.checking;
+    }
+
+    // A folder's choice: every container in it listed in the background, a
+    // few at a time, its row filled as its listing ends.
+    async function chooseFolder(items) {
+        startAfresh(null);
+        $('result').hidden = true;
+        const { containers, pairs, strays, sameOutput, others } = srtxFolder.pairUp(items);
+        const tops = new Set(containers.map((container) => container.path.split('/')[0]));
+        const current = {
+            containers, pairs, forced: new Set(), control: new AbortController(), checking: true, checked: 0,
+            page: 0, shown: new Map(), frame: 0, rows: false,
+            name: tops.size === 1 && containers[0].path.includes('/') ? [...tops][0] : 'containers',
+        };
+        folder = current;
+        const notes = [`${count(containers.length)} container${containers.length === 1 ? '' : 's'}, ` +
+            `${count(pairs.size)} .ssd file${pairs.size === 1 ? '' : 's'} paired with them.`];
+        if (strays.length > 0) {
+            notes.push(`Paired with no container: ${named(strays)}.`);
+        }
+        if (sameOutput.length > 0) {
+            notes.push(`Left aside, as another .ssd file beside it gives the same output name: ${named(sameOutput)}.`);
+        }
+        if (others.length > 0) {
+            notes.push(`Not .srt or .ssd, left aside: ${named(others)}.`);
+        }
+        $('chosen').textContent = notes.join(' ');
+        $('folder-view').hidden = false;
+        $('folder-status').textContent = `Checking ${count(containers.length)} containers\u2026`;
+        showFolder();
+        showBusy();
+        let ended = null;
+        try {
+            await srtxFolder.check(containers, current.control.signal, (index, summary) => {
+                const container = containers[index];
+                container.summary = summary;
+                current.checked += 1;
+                // A row shown is made again in place; the page, only when a
+                // failure moves up; the count at most once a frame.
+                const row = current.shown.get(container);
+                const moves = summary.status !== 0 && $('failures-first').checked;
+                if (row && !moves) {
+                    const again = folderRow(container);
+                    const focused = row.contains(document.activeElement);
+                    current.shown.set(container, again);
+                    row.replaceWith(again);
+                    focused && again.querySelector('button').focus();
+                }
+                showFolderSoon(current, moves);
+            });
+        } catch (error) {
+            ended = error.name === 'AbortError' ? 'Cancelled' : sentence(`The check did not finish: ${error.message}`);
+        }
+        if (folder !== current) {
+            return;
+        }
+        current.checking = false;
+        cancelAnimationFrame(current.frame);
+        showFolder();
+        showBusy();
+        const failed = containers.filter((container) => container.summary && container.summary.status !== 0).length;
+        const warned = containers.filter((container) => container.summary && container.summary.warnings > 0).length;
+        $('folder-status').textContent = (ended ? `${ended}: checked ` : 'Checked ') +
+            `${count(current.checked)} of ${count(containers.length)} containers: ` +
+            `${count(current.checked - failed)} listed to the end, ${count(failed)} failed` +
+            (warned ? `, ${count(warned)} with BAD SIZE warnings.` : '.');
+        // For the benchmark: the last row is on the page from here.
+        performance.mark('srtx-checked');
+    }
+
+    const folderPageSize = 200;
+
+    function showFolderSoon(current, rows) {
+        current.rows = current.rows || rows;
+        current.frame = current.frame || requestAnimationFrame(() => {
+            current.frame = 0;
+            if (folder === current) {
+                current.rows ? showFolder() : showChecked();
+            }
+        });
+    }
+
+    function showChecked() {
+        const total = folder.containers.length;
+        $('checked').value = total ? folder.checked / total : 1;
+        $('checked-count').textContent = `${count(folder.checked)} of ${count(total)}`;
+    }
+
+    // One page of the summary, failures first where asked; the focus stays
+    // on the row it was on.
+    function showFolder() {
+        const { containers } = folder;
+        const failed = (container) => container.summary && container.summary.status !== 0;
+        const order = $('failures-first').checked
+            ? [...containers.filter(failed), ...containers.filter((container) => !failed(container))] : containers;
+        const pages = Math.max(1, Math.ceil(order.length / folderPageSize));
+        folder.page = Math.min(folder.page, pages - 1);
+        const shown = order.slice(folder.page * folderPageSize, (folder.page + 1) * folderPageSize);
+        const body = $('containers').tBodies[0];
+        const focused = body.contains(document.activeElement) ? document.activeElement.dataset.path : undefined;
+        folder.shown = new Map(shown.map((container) => [container, folderRow(container)]));
+        body.replaceChildren(...folder.shown.values());
+        folder.rows = false;
+        $('folder-range').textContent = `containers ${count(folder.page * folderPageSize + 1)}\u2013` +
+            `${count(folder.page * folderPageSize + shown.length)} of ${count(order.length)}`;
+        $('folder-previous').disabled = folder.page === 0;
+        $('folder-next').disabled = folder.page + 1 >= pages;
+        $('folder-pages').hidden = pages < 2;
+        showChecked();
+        if (focused !== undefined) {
+            const again = [...body.querySelectorAll('button')].find((button) => button.dataset.path === focused);
+            (again || $('folder-status')).focus();
+        }
+    }
+
+    // A container's row: its path (opening its view), stream count, BAD
+    // SIZE warnings and result; a failed one with .ssd files can be dumped
+    // anyway.
+    function folderRow(container) {
+        const row = document.createElement('tr');
+        const open = document.createElement('button');
+        open.type = 'button';
+        open.className = 'path';
+        open.textContent = container.path;
+        open.dataset.path = container.path;
+        open.setAttribute('aria-label', `Open ${container.path}`);
+        open.addEventListener('click', () => openContainer(container));
+        row.insertCell().append(open);
+        const [streams, warnings, result, dumpCell] = [row.insertCell(), row.insertCell(), row.insertCell(), row.insertCell()];
+        const { summary } = container;
+        if (!summary) {
+            result.textContent = 'waiting';
+            return row;
+        }
+        streams.textContent = summary.count === null ? '' : count(summary.count);
+        warnings.textContent = summary.warnings ? count(summary.warnings) : '';
+        if (summary.step) {
+            const name = document.createElement('strong');
+            name.textContent = `${summary.step} failed`;
+            result.append(name, `: ${srtxListingReader.explain(summary.step)}.`);
+        } else {
+            result.textContent = summary.status === 0 ? 'ok' : sentence(summary.said);
+        }
+        const failed = summary.status !== 0;
+        row.classList.toggle('failed', failed);
+        row.classList.toggle('warned', summary.warnings > 0);
+        if (failed && container.ssds.length > 0) {
+            const label = document.createElement('label');
+            const box = document.createElement('input');
+            box.type = 'checkbox';
+            box.checked = folder.forced.has(container);
+            box.addEventListener('change', () => {
+                box.checked ? folder.forced.add(container) : folder.forced.delete(container);
+            });
+            label.append(box, ' dump anyway');
+            dumpCell.append(label);
+        }
+        return row;
+    }
+
+    // A row's container in the whole view, its text run again; its .ssd
+    // files keep the folder's pairing, which changes there change too.
+    function openContainer(container) {
+        jobs.drop();
+        Object.assign(state, {
+            container: container.file, ssds: [...container.ssds], pairs: folder.pairs, listing: null, text: '',
+            page: 0, dump: null,
+        });
+        $('progress-box').hidden = true;
+        list();
+        $('result').scrollIntoView();
     }
 
     async function list() {
@@ -217,19 +411,22 @@
         };
     }
 
-    function reportFailedDump(stream, ssd, result) {
+    const sayInView = (message) => { $('summary').textContent = message; };
+    const sayInFolder = (message) => { $('folder-status').textContent = message; };
+
+    function reportFailedDump(stream, ssd, result, say = sayInView) {
         const stderr = decoder.decode(result.stderr);
         const step = srtxListingReader.failedStep(stderr);
         // Without a failed step, the tool's last line says why (a stream
         // number past the last stream).
         const said = step ? `${step} failed: ${srtxListingReader.explain(step)}`
             : decoder.decode(result.stdout).trim().split('\n').pop();
-        $('summary').textContent = `The dump of stream ${stream} with ${ssd.name} failed (${said.replace(/\.$/, '')}).`;
+        say(`The dump of stream ${stream} with ${ssd.name} failed (${said.replace(/\.$/, '')}).`);
     }
 
     // Runs a dump job through the controller, Cancel ending it; says so when
     // it did not finish.
-    async function whileDumping(what, body, stream = null) {
+    async function whileDumping(what, body, { stream = null, say = sayInView } = {}) {
         const job = jobs.dump(body);
         state.dump = job;
         showBusy();
@@ -238,7 +435,7 @@
         } catch (error) {
             // A dump dropped with its container says nothing over the next one.
             if (state.dump === job) {
-                $('summary').textContent = sentence(`${what} did not finish: ${error.message}`);
+                say(sentence(`${what} did not finish: ${error.message}`));
             }
         } finally {
             if (state.dump === job) {
@@ -296,22 +493,21 @@
             } else {
                 $('summary').textContent = `Dumped stream ${stream} into ${name}.`;
             }
-        }, stream);
+        }, { stream });
     }
 
-    async function dumpAll() {
-        const pairs = paired();
-        const total = pairs.reduce((sum, pair) => sum + 144 + pair.ssd.size, 0);
-        const base = state.container.name.replace(/\.srt$/i, '');
-        const name = `${base}-streams.zip`;
+    // These dumps as one ZIP, progress told in bytes written of all.
+    async function zipDumps(dumps, name, say, leftOut = []) {
+        const total = dumps.reduce((sum, each) => sum + 144 + each.ssd.size, 0);
+        const inputs = Math.max(...dumps.map((each) => each.container.size)) +
+            dumps.reduce((sum, each) => sum + each.ssd.size, 0);
         let target;
         try {
-            target = await saveTarget(name, total, pairs.reduce((sum, pair) => sum + pair.ssd.size, state.container.size));
+            target = await saveTarget(name, total, inputs);
         } catch (error) {
-            $('summary').textContent = sentence(`Dump all was not started: ${error.message}`);
+            say(sentence(`Dump all was not started: ${error.message}`));
             return;
         }
-        const container = state.container;
         const show = progress(total);
         let done = 0;
         let current = -1;
@@ -325,7 +521,7 @@
             show(done + written);
         };
         await whileDumping('Dump all', async (signal) => {
-            const { zip, failures } = srtxDump.zipAll(container, pairs, onDump, signal);
+            const { zip, failures } = srtxDump.zipAll(dumps, onDump, signal);
             try {
                 const reader = zip.getReader();
                 for (let piece = await reader.read(); !piece.done; piece = await reader.read()) {
@@ -334,14 +530,34 @@
             } catch (error) {
                 await target.finish(false, signal).catch(() => {});
                 if (failures.length > 0) {
-                    reportFailedDump(failures[0].stream, failures[0].ssd, failures[0].result);
+                    reportFailedDump(failures[0].stream, failures[0].ssd, failures[0].result, say);
                     return;
                 }
                 throw error;
             }
             await target.finish(true, signal);
-            $('summary').textContent = `Dumped ${pairs.length} stream${pairs.length === 1 ? '' : 's'} into ${name}.`;
-        });
+            const containers = new Set(dumps.map((each) => each.container)).size;
+            say(`Dumped ${dumps.length} stream${dumps.length === 1 ? '' : 's'}` +
+                (folder ? ` of ${count(containers)} container${containers === 1 ? '' : 's'}` : '') + ` into ${name}.` +
+                (leftOut.length ? ` Left out: ${leftOut.join('; ')}.` : ''));
+        }, { say });
+    }
+
+    function dumpAll() {
+        const container = state.container;
+        const dumps = paired().map(({ stream, ssd }) => ({ container, stream, ssd, name: srtxDump.outputName(ssd.name) }));
+        return zipDumps(dumps, `${container.name.replace(/\.srt$/i, '')}-streams.zip`, sayInView);
+    }
+
+    // The folder's Dump all: the containers listed to the end (and failed
+    // ones asked for on their rows), their members at the paths chosen.
+    function dumpFolder() {
+        const { dumps, leftOut } = srtxFolder.dumpPlan(folder.containers, folder.pairs, folder.forced);
+        if (dumps.length === 0) {
+            sayInFolder('Nothing to dump' + (leftOut.length ? `; left out: ${leftOut.join('; ')}.` : ': no .ssd file is paired.'));
+            return;
+        }
+        return zipDumps(dumps, `${folder.name}-streams.zip`, sayInFolder, leftOut);
     }
 
     // Whatever goes wrong in the page or its worker outside a run's own
@@ -358,6 +574,8 @@
     addEventListener('srtx-problem', (event) => tell(event.detail));
 
     $('files').addEventListener('change', (event) => choose(event.target.files));
+    $('folder').addEventListener('change', (event) =>
+        chooseFolder([...event.target.files].map((file) => ({ file, path: srtxFolder.pathOf(file) }))));
     const drop = $('drop');
     for (const name of ['dragenter', 'dragover']) {
         document.addEventListener(name, (event) => {
@@ -369,7 +587,9 @@
     document.addEventListener('drop', (event) => {
         event.preventDefault();
         drop.classList.remove('over');
-        choose(event.dataTransfer.files);
+        const files = [...event.dataTransfer.files];
+        const walking = srtxFolder.dropped(event.dataTransfer);
+        walking ? walking.then(chooseFolder, (error) => tell(String(error.message || error))) : choose(files);
     });
     // Paging keeps the focus on the pager: on the other button once the one
     // pressed can no longer be.
@@ -383,6 +603,20 @@
     $('previous').addEventListener('click', turn(-1, $('previous'), $('next')));
     $('next').addEventListener('click', turn(1, $('next'), $('previous')));
     $('dump-all').addEventListener('click', dumpAll);
+    $('dump-folder').addEventListener('click', dumpFolder);
+    $('cancel-check').addEventListener('click', () => folder && folder.control.abort());
+    $('failures-first').addEventListener('change', () => folder && showFolder());
+    for (const [id, by] of [['folder-previous', -1], ['folder-next', 1]]) {
+        $(id).addEventListener('click', () => {
+            folder.page += by;
+            showFolder();
+            if ($(id).disabled) {
+                $(id === 'folder-next' ? 'folder-previous' : 'folder-next').focus();
+            }
+        });
+    }
+    $('save-summary').addEventListener('click', () =>
+        srtxOutputs.saveText(srtxFolder.tabSeparated(folder.containers), `${folder.name}-summary.tsv`));
     $('cancel').addEventListener('click', () => state.dump && state.dump.cancel());
     $('save-text').addEventListener('click', () => {
         const base = state.container ? state.container.name.replace(/\.srt$/i, '') : 'srtx';
@@ -395,6 +629,14 @@
         } catch {
             getSelection().selectAllChildren($('text'));
             $('summary').textContent = 'The text is selected: copy it with the keyboard.';
+        }
+    });
+    $('copy-summary').addEventListener('click', async () => {
+        try {
+            await navigator.clipboard.writeText(srtxFolder.tabSeparated(folder.containers));
+            sayInFolder('The summary is copied, as tab-separated text.');
+        } catch {
+            sayInFolder('The browser did not let the page copy: Save gives the summary as a file.');
         }
     });
 })();

@@ -37,15 +37,16 @@ const srtxDump = (() => {
         });
     }
 
-    // One ZIP of the dumps of every pair, stored (the streams are not
-    // compressed again) and in ZIP64 where it needs to be, as a stream of its
-    // bytes. Each dump starts when the ZIP writer comes to its member and its
-    // pieces go in as the tool writes them. A dump that fails or is cancelled
-    // breaks the stream, so no half archive passes for a whole one; failures
-    // then holds the failed dump.
-    function zipAll(container, pairs, onDump, signal) {
+    // One ZIP of these dumps ({ container, stream, ssd, name }: name is the
+    // member's path), stored (the streams are not compressed again) and in
+    // ZIP64 where it needs to be, as a stream of its bytes. Each dump starts
+    // when the ZIP writer comes to its member and its pieces go in as the
+    // tool writes them. A dump that fails or is cancelled breaks the stream,
+    // so no half archive passes for a whole one; failures then holds the
+    // failed dump.
+    function zipAll(dumps, onDump, signal) {
         const failures = [];
-        function member(index, { stream, ssd }) {
+        function member(index, { container, stream, ssd, name }) {
             const input = srtxOutputs.pieceStream();
             dumpOne(container, stream, ssd, signal, (written) => onDump(index, written), input.put)
                 .then((result) => {
@@ -56,11 +57,11 @@ const srtxDump = (() => {
                         input.fail(new Error(`the dump of stream ${stream} failed`));
                     }
                 }, (error) => input.fail(error));
-            return { name: outputName(ssd.name), lastModified: new Date(1980, 0, 1), input: input.stream };
+            return { name, lastModified: new Date(1980, 0, 1), input: input.stream };
         }
         function* members() {
-            for (const [index, pair] of pairs.entries()) {
-                yield member(index, pair);
+            for (const [index, each] of dumps.entries()) {
+                yield member(index, each);
             }
         }
         return { zip: downloadZip(members()).body, failures };

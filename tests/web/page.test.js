@@ -8,7 +8,7 @@
 'use strict';
 const assert = require('node:assert/strict');
 const { test, before, after } = require('node:test');
-const { execFileSync } = require('node:child_process');
+const { execFileSync, spawnSync } = require('node:child_process');
 const crypto = require('node:crypto');
 const fs = require('node:fs');
 const os = require('node:os');
@@ -76,10 +76,10 @@ const standIns = ({ picker, delay, failAt }) => {
     }));
 };
 
-async function open(files, { picker = true, delay = 0, failAt = Number.MAX_SAFE_INTEGER, listed = true } = {}) {
+async function open(files, { picker = true, delay = 0, failAt = Number.MAX_SAFE_INTEGER, listed = true, input = '#files' } = {}) {
     const tab = await browser.open(page, requests);
     await tab.evaluate(standIns, { picker, delay, failAt });
-    await tab.setFiles('#files', files);
+    await tab.setFiles(input, files);
     if (listed) {
         await tab.waitFor(() => /exit status \d+\n$/.test(document.getElementById('text').textContent));
     }
@@ -140,6 +140,67 @@ const endedDump = (end) => async (tab) => {
     await tab.waitFor(() => !document.getElementById('progress-box').hidden);
     await end(tab);
     assert.equal(await saved(tab), 'aborted');
+};
+// A folder of a dozen containers in two subfolders: well-formed, BAD SIZE,
+// zero streams, damaged at different steps, their .ssd files and a stray one.
+const game = path.join(work, 'game');
+const gameFiles = [];
+const put = (name, bytes) => {
+    const file = path.join(game, name);
+    fs.mkdirSync(path.dirname(file), { recursive: true });
+    fs.writeFileSync(file, bytes);
+    gameFiles.push(file);
+};
+const exampleBytes = fs.readFileSync(example);
+for (const name of ['a/one.srt', 'a/one1.srt']) {
+    put(name, exampleBytes);
+}
+for (const name of ['a/one01.ssd', 'a/one02.ssd', 'a/one100.ssd', 'b/stray07.ssd', 'b/damaged02.ssd']) {
+    put(name, fs.readFileSync(ssd));
+}
+put('a/zero.srt', fs.readFileSync(made('zero.srt', 'streams', '0')));
+put('a/many.srt', fs.readFileSync(made('pages.srt', 'streams', '450')));
+put('b/broken.srt', fs.readFileSync(damaged('broken.srt', (bytes) => {
+    const slots = bytes.readUInt32BE(12) + 16;
+    bytes.writeUInt32BE(bytes.readUInt32BE(slots + 4), slots + 8);
+})));
+put('b/damaged.srt', fs.readFileSync(damaged('damaged.srt', (bytes) => { bytes[bytes.readUInt32BE(4)] = 115; })));
+put('b/short.srt', exampleBytes.subarray(0, 10));
+for (const seed of ['1', '3', '4']) {
+    put(`b/seed${seed}.srt`, fs.readFileSync(made(`seed${seed}.srt`, 'damaged', seed)));
+}
+// In each engine: every row says what the tool says of its container, and
+// Dump all's members are the tool's dumps at the chosen paths, the failed
+// container left out and named. prefix: the paths as the page has them.
+const folderChecked = (prefix, shot = false) => async (tab) => {
+    await tab.waitFor(() => /^Checked/.test(document.getElementById('folder-status').textContent));
+    const shown = await tab.evaluate(() =>
+        [...document.querySelectorAll('#containers tbody tr')].map((tr) => [...tr.cells].map((td) => td.textContent)));
+    const expected = gameFiles.filter((file) => file.endsWith('.srt')).sort((a, b) => (prefix(a) < prefix(b) ? -1 : 1)).map((file) => {
+        const run = spawnSync('node', [srtxJs, path.basename(file)], { cwd: path.dirname(file) });
+        const stdout = run.stdout.toString();
+        const step = /^error: (.*) failed$/m.exec(run.stderr.toString());
+        return [prefix(file), (/^(\d+) streams$/m.exec(stdout) || ['', ''])[1],
+            String(stdout.split('BAD SIZE').length - 1).replace(/^0$/, ''), run.status === 0 ? 'ok' : `${step[1]} failed`];
+    });
+    assert.deepEqual(shown.map(([at, streams, warnings, result]) => [at, streams, warnings, result.split(':')[0]]), expected);
+    await (shot && tab.screenshot && tab.screenshot(path.resolve(web, '../folder.png')));
+    await click(tab, '#dump-folder');
+    const { name } = await download(tab);
+    const bytes = await tab.evaluate(async () => [...new Uint8Array(await (await window.downloads[0]).blob.arrayBuffer())]);
+    const zip = path.join(work, name);
+    fs.writeFileSync(zip, Buffer.from(bytes));
+    const members = execFileSync('unzip', ['-Z1', zip]).toString().trim().split('\n');
+    assert.deepEqual(members, ['a/one01.kvdsp', 'a/one02.kvdsp', 'a/one100.kvdsp'].map((member) => prefix(path.join(game, member))));
+    for (const [member, stream] of [[members[0], 1], [members[1], 2]]) {
+        assert.deepEqual(execFileSync('unzip', ['-p', zip, member]), fs.readFileSync(dumped(stream, ssd)));
+    }
+    assert.match(await text(tab, '#folder-status'), new RegExp(`Left out: ${prefix(path.join(game, 'b/damaged.srt'))} \\(check SSD`));
+    // A row opens its container's view, with the folder's pairing.
+    await tab.evaluate((at) => [...document.querySelectorAll('#containers button')].find((b) => b.textContent === at).click(),
+        prefix(path.join(game, 'a/one.srt')));
+    await tab.waitFor(() => /exit status 0\n$/.test(document.getElementById('text').textContent));
+    assert.deepEqual((await rows(tab)).map((row) => row[3]), ['', 'Dump', 'Dump']);
 };
 const bigDumpSaved = (expected) => async (tab) => {
     await click(tab, '#streams tbody tr:nth-child(2) button');
@@ -262,6 +323,43 @@ const cases = [
             assert.equal(await tab.evaluate(() => document.querySelectorAll('#pairs li').length), 2);
             assert.match(await text(tab, '#chosen'), /same output name: a01\.SSD\.$/);
         }],
+    ['a folder: every container checked and dumped', [game], folderChecked((file) => path.relative(work, file), true),
+        { listed: false, input: '#folder', engines: ['chromium'] }],
+    ['many containers chosen as files: every one checked and dumped', gameFiles, folderChecked((file) => path.basename(file)),
+        { listed: false }],
+    // [.ssd file, the container and stream it goes with, or null]
+    ['a .ssd file goes with the longest container name it continues in its folder', [example], async (tab) => {
+        const table = [
+            ['g/c1000.ssd', 'g/c10.srt', 0], ['g/c0105.ssd', 'g/c.srt', 105], ['g/C07.SSD', 'g/c.srt', 7],
+            ['g/c5.ssd', null], ['h/c00.ssd', null], ['g/c1x00.ssd', null], ['g/c1.ssd', null],
+        ];
+        const paired = await tab.evaluate((ssds) => {
+            const items = ['g/c.srt', 'g/c1.srt', 'g/c10.srt', ...ssds]
+                .map((at) => ({ path: at, file: { name: at.split('/').pop() } }));
+            const { containers, pairs } = srtxFolder.pairUp(items);
+            return ssds.map((at) => {
+                const owner = containers.find((c) => c.ssds.some((file) => file.name === at.split('/').pop()));
+                return owner ? [at, owner.path, pairs.get(owner.ssds.find((file) => file.name === at.split('/').pop()))] : [at, null];
+            });
+        }, table.map(([at]) => at));
+        assert.deepEqual(paired, table);
+    }],
+    // A dropped folder's entries come a batch at a time, here one each.
+    ['a dropped folder is walked into its subfolders', [example], async (tab) => {
+        assert.deepEqual(await tab.evaluate(async () => {
+            const entry = (fullPath, children) => (children ? {
+                isDirectory: true,
+                fullPath,
+                createReader: () => {
+                    const batches = [...children.map((child) => [child]), []];
+                    return { readEntries: (give) => setTimeout(() => give(batches.shift())) };
+                },
+            } : { isFile: true, fullPath, file: (give) => give({ name: fullPath.split('/').pop() }) });
+            const found = await srtxFolder.walk([entry('/game', [entry('/game/b.srt'),
+                entry('/game/sub', [entry('/game/sub/b00.ssd'), entry('/game/sub/a.srt')])]), entry('/top.srt')]);
+            return found.map((item) => [item.path, item.file.name]);
+        }), [['game/b.srt', 'b.srt'], ['game/sub/a.srt', 'a.srt'], ['game/sub/b00.ssd', 'b00.ssd'], ['top.srt', 'top.srt']]);
+    }],
     ['the pager counts as the Stream column does', [made('pages.srt', 'streams', '450')], async (tab) => {
         assert.equal(await text(tab, '#page-range'), 'streams 0\u2013199 of 450');
         await click(tab, '#next');
