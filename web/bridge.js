@@ -39,11 +39,12 @@ const srtxBridge = (() => {
     }
 
     // The chosen files' bytes, for a worker that cannot read the files (nor
-    // any Blob the page hands it: it makes its own Files of the bytes).
+    // any Blob the page hands it: it makes its own Files of the bytes); files
+    // given as bytes ({ name, size, contents }) already are.
     async function copied(files) {
         const copies = [];
         for (const file of files) {
-            copies.push({ name: file.name, contents: await file.arrayBuffer() });
+            copies.push(file instanceof Blob ? { name: file.name, contents: await file.arrayBuffer() } : file);
         }
         return copies;
     }
