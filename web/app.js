@@ -15,7 +15,10 @@
     const progressFrom = 50 << 20;
     // pairs: each chosen .ssd File and the stream it goes with (null: none);
     // dump: the dump job that Cancel ends.
-    const state = { container: null, ssds: [], pairs: new Map(), listing: null, text: '', page: 0, dump: null };
+    // text: the tool's text as bytes (what it printed, then the exit status),
+    // decoded whole only when Copy or Save text asks for it.
+    const state = { container: null, ssds: [], pairs: new Map(), listing: null, text: null, page: 0, dump: null };
+    const wholeText = () => (state.text ? decoder.decode(state.text) : '');
     const jobs = srtxBridge.createController();
     // The folder being shown, or null: its containers (each with its .ssd
     // files and, once listed, its summary and row), its pairings, the failed
@@ -39,7 +42,7 @@
         }
         $('folder-view').hidden = true;
         Object.assign(state, {
-            container, ssds: [], pairs: new Map(), listing: null, text: '', page: 0, dump: null,
+            container, ssds: [], pairs: new Map(), listing: null, text: null, page: 0, dump: null,
         });
         $('progress-box').hidden = true;
     }
@@ -269,7 +272,7 @@
     function openContainer(container) {
         jobs.drop();
         Object.assign(state, {
-            container: container.file, ssds: [...container.ssds], pairs: folder.pairs, listing: null, text: '',
+            container: container.file, ssds: [...container.ssds], pairs: folder.pairs, listing: null, text: null,
             page: 0, dump: null,
         });
         $('progress-box').hidden = true;
@@ -303,12 +306,15 @@
         if (result.files[0] !== state.container) {
             return;
         }
-        const stdout = decoder.decode(result.stdout);
         const stderr = decoder.decode(result.stderr);
         const step = srtxListingReader.failedStep(stderr);
         state.listing = srtxListingReader.parse(result.stdout, container.name);
         state.page = 0;
-        state.text = `${stdout}${stderr}exit status ${result.status}\n`;
+        const status = new TextEncoder().encode(`exit status ${result.status}\n`);
+        state.text = new Uint8Array(result.stdout.length + result.stderr.length + status.length);
+        state.text.set(result.stdout);
+        state.text.set(result.stderr, result.stdout.length);
+        state.text.set(status, result.stdout.length + result.stderr.length);
 
         const { words, badSize, badEnd } = state.listing;
         const warnings = badSize.size + (badEnd ? 1 : 0);
@@ -329,12 +335,13 @@
         $('map').hidden = false;
         const pre = $('text');
         // A long text shows its head and its end (where errors and the status
-        // are); Copy takes all of it.
-        const text = state.text;
-        pre.textContent = text.length <= shownTextLimit ? text
-            : `${text.slice(0, shownTextLimit / 2)}\n\u2026 ${count(text.length - shownTextLimit)} ` +
-              `characters left out here; Copy and Save text take the whole text \u2026\n` +
-              text.slice(text.length - shownTextLimit / 2);
+        // are), cut at line ends; Copy takes all of it.
+        const bytes = state.text;
+        const head = bytes.lastIndexOf(10, shownTextLimit / 2) + 1;
+        const tail = bytes.indexOf(10, bytes.length - shownTextLimit / 2) + 1;
+        pre.textContent = bytes.length <= shownTextLimit || head === 0 || tail <= head ? decoder.decode(bytes)
+            : `${decoder.decode(bytes.subarray(0, head))}\u2026 ${count(tail - head)} bytes left out here; ` +
+              `Copy and Save text take the whole text \u2026\n${decoder.decode(bytes.subarray(tail))}`;
         showPairs();
         showPage();
         // For the benchmark: the listing is all on the page from here.
@@ -620,11 +627,11 @@
     $('cancel').addEventListener('click', () => state.dump && state.dump.cancel());
     $('save-text').addEventListener('click', () => {
         const base = state.container ? state.container.name.replace(/\.srt$/i, '') : 'srtx';
-        srtxOutputs.saveText(state.text, `${base}-listing.txt`);
+        srtxOutputs.saveText(state.text || '', `${base}-listing.txt`);
     });
     $('copy').addEventListener('click', async () => {
         try {
-            await navigator.clipboard.writeText(state.text);
+            await navigator.clipboard.writeText(wholeText());
             $('summary').textContent = 'The text is copied.';
         } catch {
             getSelection().selectAllChildren($('text'));

@@ -143,7 +143,7 @@ const srtxOutputs = (() => {
         };
     }
 
-    // The tool's whole text, as a download.
+    // The tool's whole text (its bytes, or a string), as a download.
     function saveText(text, name) {
         download(new Blob([text], { type: 'text/plain' }), name);
     }

@@ -30,7 +30,8 @@ self.onmessage = async (event) => {
     const { id, module, args, files, outputs } = event.data;
     pacing = { id, unanswered: 0, resume: null, inMain: false };
     try {
-        self.postMessage(unreadable(files) ? { type: 'unreadable' } : await run(module, args, files, outputs));
+        const result = unreadable(files) ? { type: 'unreadable' } : await run(module, args, files, outputs);
+        self.postMessage(result, result.stdout ? [result.stdout.buffer, result.stderr.buffer] : []);
     } catch (error) {
         self.postMessage({ type: 'failed', message: String(error && error.message || error) });
     }
