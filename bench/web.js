@@ -165,26 +165,34 @@ async function dumpSeconds(browser, tab, selector, size) {
     return { seconds: (Date.now() - start) / 1000, at };
 }
 
+// Sets window.marked to a promise of the milliseconds from the next change
+// event of the input to the second animation frame after the page's mark.
+function untilMarked(tab, input, mark) {
+    return tab.evaluate(([selector, name]) => {
+        window.marked = new Promise((resolve) => {
+            document.querySelector(selector).addEventListener('change', () => {
+                const start = performance.now();
+                new PerformanceObserver((list, observer) => {
+                    if (list.getEntriesByName(name).length > 0) {
+                        observer.disconnect();
+                        requestAnimationFrame(() => requestAnimationFrame(() => resolve(performance.now() - start)));
+                    }
+                }).observe({ type: 'mark' });
+            }, { once: true });
+        });
+    }, [input, mark]);
+}
+
 // Listing a container as a person waits for it: from the file input's
 // change event to the second animation frame after the page has put the
 // listing in place (its 'srtx-listed' mark); beside the engine's floor for
 // reading that file, in a worker in 16 MiB slices, or on the page's own
 // thread where the worker may not read it (WebKit from disk).
 async function paintSeconds(tab, container) {
-    await tab.evaluate(() => {
-        window.painted = new Promise((resolve) => {
-            document.getElementById('files').addEventListener('change', () => {
-                const start = performance.now();
-                new PerformanceObserver((list, observer) => {
-                    observer.disconnect();
-                    requestAnimationFrame(() => requestAnimationFrame(() => resolve(performance.now() - start)));
-                }).observe({ type: 'mark' });
-            }, { once: true });
-        });
-    });
+    await untilMarked(tab, '#files', 'srtx-listed');
     await tab.setFiles('#files', [container]);
     await tab.waitFor(() => /exit status \d+\n$/.test(document.getElementById('text').textContent), null, 600000);
-    const painted = await tab.evaluate(() => window.painted);
+    const painted = await tab.evaluate(() => window.marked);
     const floor = await tab.evaluate(async () => {
         const file = document.getElementById('files').files[0];
         const start = performance.now();
@@ -251,23 +259,11 @@ async function folderCheck(browser, engine, small, folder) {
     await sleep(2000);
     const base = treePss();
     const input = engine === 'chromium' ? '#folder' : '#files';
-    await tab.evaluate((selector) => {
-        window.checked = new Promise((resolve) => {
-            document.querySelector(selector).addEventListener('change', () => {
-                const start = performance.now();
-                new PerformanceObserver((list, observer) => {
-                    if (list.getEntriesByName('srtx-checked').length > 0) {
-                        observer.disconnect();
-                        requestAnimationFrame(() => requestAnimationFrame(() => resolve(performance.now() - start)));
-                    }
-                }).observe({ type: 'mark' });
-            }, { once: true });
-        });
-    }, input);
+    await untilMarked(tab, input, 'srtx-checked');
     const containers = fs.readdirSync(folder).flatMap((sub) => fs.readdirSync(path.join(folder, sub))
         .map((name) => path.join(folder, sub, name)));
     await tab.setFiles(input, engine === 'chromium' ? [folder] : containers);
-    const seconds = (await tab.evaluate(() => window.checked)) / 1000;
+    const seconds = (await tab.evaluate(() => window.marked)) / 1000;
     const status = await tab.evaluate(() => document.getElementById('folder-status').textContent);
     await sleep(2000);
     const above = treePss() - base;

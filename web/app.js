@@ -28,6 +28,13 @@
     // A message as a sentence: one period at its end, whatever it ended in.
     const sentence = (text) => text.replace(/[.\s]*$/, '.');
 
+    // A failed step by its name, in bold, then in plain words.
+    function showStep(element, step) {
+        const name = document.createElement('strong');
+        name.textContent = `${step} failed`;
+        element.append(name, `: ${srtxListingReader.explain(step)}.`);
+    }
+
     // A list of names for a note: the first few, then how many more.
     const named = (items) => items.slice(0, 10).map((item) => item.path || item.name).join(', ') +
         (items.length > 10 ? ` and ${count(items.length - 10)} more` : '');
@@ -244,9 +251,7 @@
         streams.textContent = summary.count === null ? '' : count(summary.count);
         warnings.textContent = summary.warnings ? count(summary.warnings) : '';
         if (summary.step) {
-            const name = document.createElement('strong');
-            name.textContent = `${summary.step} failed`;
-            result.append(name, `: ${srtxListingReader.explain(summary.step)}.`);
+            showStep(result, summary.step);
         } else {
             result.textContent = summary.status === 0 ? 'ok' : sentence(summary.said);
         }
@@ -327,9 +332,7 @@
         failure.hidden = !step;
         failure.replaceChildren();
         if (step) {
-            const name = document.createElement('strong');
-            name.textContent = `${step} failed`;
-            failure.append(name, `: ${srtxListingReader.explain(step)}.`);
+            showStep(failure, step);
         }
         map.show(container.size, result.trace, step);
         $('map').hidden = false;
@@ -599,29 +602,29 @@
         walking ? walking.then(chooseFolder, (error) => tell(String(error.message || error))) : choose(files);
     });
     // Paging keeps the focus on the pager: on the other button once the one
-    // pressed can no longer be.
-    const turn = (by, pressed, other) => () => {
-        state.page += by;
-        showPage();
-        if (pressed.disabled) {
-            other.focus();
+    // pressed can no longer be. by(step) turns the page and shows it.
+    const pager = (previous, next, by) => {
+        for (const [pressed, other, step] of [[previous, next, -1], [next, previous, 1]]) {
+            $(pressed).addEventListener('click', () => {
+                by(step);
+                if ($(pressed).disabled) {
+                    $(other).focus();
+                }
+            });
         }
     };
-    $('previous').addEventListener('click', turn(-1, $('previous'), $('next')));
-    $('next').addEventListener('click', turn(1, $('next'), $('previous')));
+    pager('previous', 'next', (step) => {
+        state.page += step;
+        showPage();
+    });
     $('dump-all').addEventListener('click', dumpAll);
     $('dump-folder').addEventListener('click', dumpFolder);
     $('cancel-check').addEventListener('click', () => folder && folder.control.abort());
     $('failures-first').addEventListener('change', () => folder && showFolder());
-    for (const [id, by] of [['folder-previous', -1], ['folder-next', 1]]) {
-        $(id).addEventListener('click', () => {
-            folder.page += by;
-            showFolder();
-            if ($(id).disabled) {
-                $(id === 'folder-next' ? 'folder-previous' : 'folder-next').focus();
-            }
-        });
-    }
+    pager('folder-previous', 'folder-next', (step) => {
+        folder.page += step;
+        showFolder();
+    });
     $('save-summary').addEventListener('click', () =>
         srtxOutputs.saveText(srtxFolder.tabSeparated(folder.containers), `${folder.name}-summary.tsv`));
     $('cancel').addEventListener('click', () => state.dump && state.dump.cancel());

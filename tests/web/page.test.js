@@ -108,6 +108,14 @@ const download = async (tab) => {
         return { name, size, hash };
     });
 };
+// Clicks a Dump all button; the path of the ZIP it downloaded, written out.
+const zipped = async (tab, button) => {
+    await click(tab, button);
+    const { name } = await download(tab);
+    const bytes = await tab.evaluate(async () => [...new Uint8Array(await (await window.downloads[0]).blob.arrayBuffer())]);
+    fs.writeFileSync(path.join(work, name), Buffer.from(bytes));
+    return path.join(work, name);
+};
 const saved = async (tab) => {
     await tab.waitFor(() => window.saved !== undefined, null, 300000);
     return tab.evaluate(() => window.saved);
@@ -185,11 +193,7 @@ const folderChecked = (prefix, shot = false) => async (tab) => {
     });
     assert.deepEqual(shown.map(([at, streams, warnings, result]) => [at, streams, warnings, result.split(':')[0]]), expected);
     await (shot && tab.screenshot && tab.screenshot(path.resolve(web, '../folder.png')));
-    await click(tab, '#dump-folder');
-    const { name } = await download(tab);
-    const bytes = await tab.evaluate(async () => [...new Uint8Array(await (await window.downloads[0]).blob.arrayBuffer())]);
-    const zip = path.join(work, name);
-    fs.writeFileSync(zip, Buffer.from(bytes));
+    const zip = await zipped(tab, '#dump-folder');
     const members = execFileSync('unzip', ['-Z1', zip]).toString().trim().split('\n');
     assert.deepEqual(members, ['a/one01.kvdsp', 'a/one02.kvdsp', 'a/one100.kvdsp'].map((member) => prefix(path.join(game, member))));
     for (const [member, stream] of [[members[0], 1], [members[1], 2]]) {
@@ -261,11 +265,7 @@ const cases = [
             assert.equal((await download(tab)).hash, crypto.createHash('sha256').update(whole).digest('hex'));
         }],
     ['"Dump all" gives a ZIP whose file is the command-line dump', [example, ssd], async (tab) => {
-        await click(tab, '#dump-all');
-        const { name } = await download(tab);
-        const bytes = await tab.evaluate(async () => [...new Uint8Array(await (await window.downloads[0]).blob.arrayBuffer())]);
-        const zip = path.join(work, name);
-        fs.writeFileSync(zip, Buffer.from(bytes));
+        const zip = await zipped(tab, '#dump-all');
         assert.equal(execFileSync('unzip', ['-Z1', zip]).toString(), 'example02.kvdsp\n');
         assert.deepEqual(execFileSync('unzip', ['-p', zip, 'example02.kvdsp']), fs.readFileSync(dumped(2, ssd)));
     }],
