@@ -21,60 +21,153 @@ const srtxListingReader = (() => {
         return true;
     }
 
-    // The signed decimal number at bytes[at]; numberEnd is where it ends. No
-    // pair is made per number: a million stream lines would make a million.
-    let numberEnd = 0;
-    function numberAt(bytes, at) {
-        const negative = bytes[at] === minus;
-        let end = negative ? at + 1 : at;
-        let value = 0;
-        for (let digit; end < bytes.length && (digit = bytes[end] - 48) >= 0 && digit <= 9; ++end) {
-            value = value * 10 + digit;
-        }
-        numberEnd = end;
-        return negative ? -value : value;
-    }
-
     // The lines of a listing, as the bytes srtx printed: the progress line,
     // "N streams", then the stream lines "%3d:\t%d" (streams 0, 1, 2, ... in
     // order), each perhaps after a BAD SIZE line, and perhaps one BAD SIZE at
-    // the end. A million of them are read byte by byte, with no text made:
-    // the words in one array, the warned streams in a set. containerPath,
-    // where known, finds the end of the progress line even when the path
-    // itself holds a line feed.
-    function parse(bytes, containerPath = null) {
-        const listing = { count: null, words: [], badSize: new Set(), badEnd: false };
+    // the end. The bytes may come in pieces as the tool prints them: take()
+    // reads every whole line of each (a line cut by the piece's end waits for
+    // the next), finish() the last line and returns the listing. A million
+    // lines are read byte by byte in one loop, with no text, call or object
+    // made per line: the words in an Int32Array (listed of them in use), the
+    // warned streams in a set. containerPath, where known, finds the end of
+    // the progress line even when the path itself holds a line feed.
+    function reader(containerPath = null) {
+        const listing = { count: null, words: new Int32Array(0), badSize: new Set(), badEnd: false };
         const progress = containerPath === null ? null : encoder.encode(`${containerPath}...\n`);
-        let at = progress && holdsAt(bytes, 0, progress) ? progress.length : bytes.indexOf(newline) + 1;
-        const count = numberAt(bytes, at);
-        const digitsEnd = numberEnd;
-        if (at === 0 || digitsEnd === at || !holdsAt(bytes, digitsEnd, countEnd)) {
-            return listing;
-        }
-        listing.count = count;
-        at = digitsEnd + countEnd.length;
-        const { words, badSize } = listing;
+        let carried = new Uint8Array(0);
+        let listed = 0;
         let warned = false;
-        while (at < bytes.length) {
-            let end = at;
-            while (end < bytes.length && bytes[end] !== newline && bytes[end] !== colon) {
+        let skipping = false; // no count line: the rest is not a listing
+
+        // Where the stream lines start, after the count line; -1 when there
+        // is no count line; null while the bytes so far cannot tell.
+        function countLine(bytes, last) {
+            const known = progress && holdsAt(bytes, 0, progress);
+            if (!known && progress && !last && bytes.length < progress.length) {
+                return null;
+            }
+            const at = known ? progress.length : bytes.indexOf(newline) + 1;
+            const lineEnd = bytes.indexOf(newline, at);
+            if (at === 0 || lineEnd < 0) {
+                return last ? -1 : null;
+            }
+            let end = bytes[at] === minus ? at + 1 : at;
+            while (end < lineEnd && bytes[end] >= 48 && bytes[end] <= 57) {
                 ++end;
             }
-            if (end > at && bytes[end] === colon && bytes[end + 1] === tab) {
-                if (warned) {
-                    badSize.add(words.length);
-                }
-                words.push(numberAt(bytes, end + 2));
-                end = numberEnd;
-                warned = false;
-            } else if (holdsAt(bytes, at, badSizeLine)) {
-                warned = true;
+            if (end === at || bytes[end - 1] === minus || !holdsAt(bytes, end, countEnd)) {
+                return -1;
             }
-            const next = bytes.indexOf(newline, end);
-            at = next < 0 ? bytes.length : next + 1;
+            listing.count = Number(new TextDecoder().decode(bytes.subarray(at, end)));
+            listing.words = new Int32Array(Math.max(0, Math.min(listing.count, 1 << 16)));
+            return end + countEnd.length;
         }
-        listing.badEnd = warned;
-        return listing;
+
+        // The lines of bytes[at, stop), the last of them perhaps without its
+        // line feed. The loop keeps its state in locals, written back at the
+        // end: the closure's own would be read from memory on every line.
+        function lines(bytes, at, stop) {
+            let words = listing.words;
+            let [count, warning] = [listed, warned];
+            while (at < stop) {
+                let end = at;
+                let byte = 0;
+                while (end < stop && (byte = bytes[end]) !== newline && byte !== colon) {
+                    ++end;
+                }
+                if (end > at && byte === colon && bytes[end + 1] === tab) {
+                    if (warning) {
+                        listing.badSize.add(count);
+                        warning = false;
+                    }
+                    end += 2;
+                    const negative = bytes[end] === minus;
+                    if (negative) {
+                        ++end;
+                    }
+                    let value = 0;
+                    while (end < stop && (byte = bytes[end] - 48) >= 0 && byte <= 9) {
+                        value = value * 10 + byte;
+                        ++end;
+                    }
+                    if (count === words.length) {
+                        const grown = new Int32Array(words.length * 2 + 16);
+                        grown.set(words);
+                        words = listing.words = grown;
+                    }
+                    words[count++] = negative ? -value : value;
+                } else if (holdsAt(bytes, at, badSizeLine)) {
+                    warning = true;
+                }
+                while (end < stop && bytes[end] !== newline) {
+                    ++end;
+                }
+                at = end + 1;
+            }
+            [listed, warned] = [count, warning];
+        }
+
+        const joined = (first, second) => {
+            const bytes = new Uint8Array(first.length + second.length);
+            bytes.set(first);
+            bytes.set(second, first.length);
+            return bytes;
+        };
+
+        // A line cut by a piece's end is joined with its rest alone: pieces
+        // are read where they lie, never copied whole.
+        function read(piece, last) {
+            if (skipping) {
+                return;
+            }
+            let at = 0;
+            if (listing.count === null) {
+                piece = carried.length ? joined(carried, piece) : piece;
+                carried = piece.subarray(0, 0);
+                at = countLine(piece, last);
+                if (at === null || at < 0) {
+                    skipping = at !== null;
+                    carried = at === null ? piece.slice() : carried;
+                    return;
+                }
+            } else if (carried.length) {
+                const lineEnd = piece.indexOf(newline);
+                if (lineEnd < 0 && !last) {
+                    carried = joined(carried, piece);
+                    return;
+                }
+                at = lineEnd < 0 ? piece.length : lineEnd + 1;
+                const line = joined(carried, piece.subarray(0, at));
+                lines(line, 0, line.length);
+            }
+            const stop = Math.max(at, last ? piece.length : piece.lastIndexOf(newline) + 1);
+            lines(piece, at, stop);
+            carried = piece.slice(stop);
+        }
+
+        return {
+            take: (piece) => read(piece, false),
+            // The streams read so far: words[0, listed).
+            get listed() {
+                return listed;
+            },
+            get words() {
+                return listing.words;
+            },
+            finish() {
+                read(new Uint8Array(0), true);
+                listing.words = listing.words.subarray(0, listed);
+                listing.badEnd = warned;
+                return listing;
+            },
+        };
+    }
+
+    // A whole listing at once.
+    function parse(bytes, containerPath = null) {
+        const whole = reader(containerPath);
+        whole.take(bytes);
+        return whole.finish();
     }
 
     // The step of an "error: STEP failed" line, or null.
@@ -128,7 +221,7 @@ const srtxListingReader = (() => {
         return 'the step failed';
     }
 
-    return { parse, failedStep, explain };
+    return { reader, parse, failedStep, explain };
 })();
 
 if (typeof module !== 'undefined') {

@@ -16,17 +16,17 @@ let compiled = null;
 // caller. The module's own would be this process's descriptors 0, 1 and 2,
 // which it would write to and close at its exit.
 function captureStandardStreams(FS, stdout, stderr) {
-    for (const [fd, pieces] of [[0, null], [1, stdout], [2, stderr]]) {
+    for (const [fd, take] of [[0, null], [1, stdout], [2, stderr]]) {
         FS.streams[fd] = {
             fd,
             node: { mode: 0o20000 /* a character device: read and written in order */ },
-            flags: pieces ? 1 /* write only */ : 0 /* read only */,
+            flags: take ? 1 /* write only */ : 0 /* read only */,
             seekable: false,
             position: 0,
             stream_ops: {
                 read: () => 0,
                 write(stream, buffer, offset, length) {
-                    pieces.push(Buffer.from(buffer.subarray(offset, offset + length)));
+                    take(Buffer.from(buffer.subarray(offset, offset + length)));
                     return length;
                 },
             },
@@ -42,15 +42,10 @@ function checkStrings(values, what) {
     }
 }
 
-// run(args): the command line after the program's name. Resolves to
-// { status, stdout, stderr }, the exact bytes the command would print.
-async function run(args) {
-    if (!Array.isArray(args)) {
-        throw new TypeError('srtx: run takes an array of argument strings');
-    }
-    checkStrings(args, 'every argument');
+// Runs the tool; stdout(bytes) takes each piece of its standard output as
+// it is printed. Resolves to { status, stderr }.
+async function execute(args, stdout) {
     compiled = compiled || new WebAssembly.Module(fs.readFileSync(path.join(__dirname, 'srtx-module.wasm')));
-    const stdout = [];
     const stderr = [];
     const module = await createSrtx({
         thisProgram: 'srtx',
@@ -65,33 +60,52 @@ async function run(args) {
         },
         preRun: [(instance) => orderedStreams(instance.FS)],
     });
-    captureStandardStreams(module.FS, stdout, stderr);
+    captureStandardStreams(module.FS, stdout, (bytes) => stderr.push(bytes));
     const status = module.callMain([...args]);
-    return { status, stdout: Buffer.concat(stdout), stderr: Buffer.concat(stderr) };
+    return { status, stderr: Buffer.concat(stderr) };
 }
 
-// list(path): the container's streams as the listing prints them.
+// run(args): the command line after the program's name. Resolves to
+// { status, stdout, stderr }, the exact bytes the command would print.
+async function run(args) {
+    if (!Array.isArray(args)) {
+        throw new TypeError('srtx: run takes an array of argument strings');
+    }
+    checkStrings(args, 'every argument');
+    const stdout = [];
+    const { status, stderr } = await execute(args, (bytes) => stdout.push(bytes));
+    return { status, stdout: Buffer.concat(stdout), stderr };
+}
+
+// list(path): the container's streams as the listing prints them, each
+// piece read as the tool prints it, while it is still in the cache.
 async function list(containerPath) {
     checkStrings([containerPath], 'the container path');
-    const result = await run([containerPath]);
-    const listing = listingReader.parse(result.stdout, containerPath);
-    const streams = new Array(listing.words.length);
-    for (let index = 0; index < streams.length; ++index) {
-        streams[index] = { index, word: listing.words[index], badSize: false };
+    const stdout = [];
+    const reader = listingReader.reader(containerPath);
+    const { status, stderr } = await execute([containerPath], (bytes) => {
+        stdout.push(bytes);
+        reader.take(bytes);
+    });
+    const listing = reader.finish();
+    const { words } = listing;
+    const streams = new Array(words.length);
+    for (let index = 0; index < words.length; ++index) {
+        streams[index] = { index, word: words[index], badSize: false };
     }
     for (const index of listing.badSize) {
         streams[index].badSize = true;
     }
     let text = null;
     return {
-        status: result.status,
+        status,
         count: listing.count,
         streams,
         badSizeAtEnd: listing.badEnd,
-        failedStep: listingReader.failedStep(result.stderr.toString('utf8')),
+        failedStep: listingReader.failedStep(stderr.toString('utf8')),
         // Made when asked for: a large listing's text is megabytes.
         get text() {
-            text = text === null ? result.stdout.toString('utf8') : text;
+            text = text === null ? Buffer.concat(stdout).toString('utf8') : text;
             return text;
         },
     };

@@ -92,3 +92,29 @@ test('misuse throws; the ES module gives the same calls', async () => {
     const esm = await import(path.join(npm, 'lib/index.mjs'));
     assert.equal((await esm.list(example)).count, 3);
 });
+
+// The listing as the tool prints it, in pieces cut anywhere: every cut gives
+// the same listing. Text, container path, then count, words, BAD SIZE streams, BAD SIZE at the end.
+test('a listing read in pieces cut anywhere', () => {
+    const reader = require(path.join(npm, 'lib/listing_reader.js'));
+    const rows = [
+        ['x.srt...\n3 streams\n  0:\t7\n  1:\t1024\n  2:\t-2\n', 'x.srt', 3, [7, 1024, -2], [], false],
+        ['x.srt...\n3 streams\n  0:\t7\nBAD SIZE\n  1:\t-2147483648\nBAD SIZE\n', 'x.srt', 3, [7, -2147483648], [1], true],
+        ['a\nb.srt...\n2 streams\n  0:\t1', 'a\nb.srt', 2, [1], [], false],
+        ['a\nb.srt...\n2 streams\n  0:\t1', null, null, [], [], false],
+        ['x.srt...\n-5 streams\n', 'x.srt', -5, [], [], false],
+        ['x.srt...\n5 streams', 'x.srt', null, [], [], false],
+    ];
+    for (const [text, container, count, words, bad, end] of rows) {
+        const bytes = Buffer.from(text);
+        for (let cut = 0; cut <= bytes.length; ++cut) {
+            for (let second = cut; second <= bytes.length; ++second) {
+                const pieces = reader.reader(container);
+                [bytes.subarray(0, cut), bytes.subarray(cut, second), bytes.subarray(second)].forEach(pieces.take);
+                const listing = pieces.finish();
+                assert.deepEqual([listing.count, [...listing.words], [...listing.badSize], listing.badEnd],
+                    [count, words, bad, end], `${JSON.stringify(text)} cut at ${cut} and ${second}`);
+            }
+        }
+    }
+});
