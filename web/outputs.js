@@ -15,19 +15,37 @@ const srtxOutputs = (() => {
     const urlLife = 10000;
     let url = null;
 
+    // Gives a piece's memory back by detaching it. Blink's transfer(0) keeps
+    // the memory under an empty buffer the collector no longer counts
+    // (measured: a 1.5 GiB download then held all of it), so there the
+    // collector is left to do it; navigator.userAgentData is Blink's alone.
+    const detachFrees = !('userAgentData' in navigator);
+    const giveBack = (bytes) => detachFrees && bytes.buffer.transfer?.(0);
+
     function cancelled() {
         return new DOMException('cancelled', 'AbortError');
     }
 
     // A stream that hands on the pieces put into it when its reader asks for
-    // them; put(bytes) is kept when the reader has the piece.
-    function pieceStream() {
+    // them; put(bytes) is kept when the reader has the piece. With recycle,
+    // for a reader that copies what it reads (a Response's body), a piece's
+    // memory is given back when the reader asks for the next one (a reader
+    // asks again only once it is done with the last piece): this page would
+    // otherwise hold the pieces until its collector runs, which it seldom
+    // does while it only passes them on. Measured in a 1.5 GiB dump as a
+    // download, Firefox +786 MiB without, +91 MiB with.
+    function pieceStream({ recycle = false } = {}) {
         const waiting = [];
         let asked = null;
         let closing = false;
         let input;
+        let handed = null;
         const handOn = () => {
             const { bytes, taken } = waiting.shift();
+            if (recycle && handed) {
+                giveBack(handed);
+            }
+            handed = bytes;
             input.enqueue(bytes);
             taken();
             if (closing && waiting.length === 0) {
@@ -91,7 +109,7 @@ const srtxOutputs = (() => {
     // was aborted, is dropped and leaves nothing behind (a chosen file stays
     // as it was), the abort rethrown.
     function intoDownload(name) {
-        const pieces = pieceStream();
+        const pieces = pieceStream({ recycle: true });
         const blob = new Response(pieces.stream).blob();
         blob.catch(() => {});
         return {
