@@ -535,7 +535,9 @@
             try {
                 const reader = zip.getReader();
                 for (let piece = await reader.read(); !piece.done; piece = await reader.read()) {
-                    await target.write(piece.value);
+                    // The ZIP's pieces come from several workers, none of them
+                    // waiting for spares.
+                    srtxOutputs.giveBack(await target.write(piece.value));
                 }
             } catch (error) {
                 await target.finish(false, signal).catch(() => {});

@@ -2,8 +2,8 @@
 // files in a Web Worker, and get back what it printed, its exit status, its
 // output files in pieces and the container reads it made. The module is
 // compiled once; each run is a fresh instance of it in a worker of its own.
-// A worker whose run ended is kept for a later one; aborting a run ends its
-// worker, so no half state outlives it. Every result carries the Files it
+// A worker whose small run ended is kept for a later one; aborting a run
+// ends its worker, so no half state outlives it. Every result carries the Files it
 // was made from.
 'use strict';
 
@@ -12,8 +12,12 @@ const srtxBridge = (() => {
     let compiled = null;
     // Workers whose runs ended, kept for the next runs (a folder's checks run
     // a few at a time); run numbers tell a late answer from the current run's.
+    // A worker that moved many bytes is ended instead: what its collector has
+    // not yet taken back (read windows, pieces) goes with it, so one large
+    // dump leaves nothing to weigh on the next.
     const idle = [];
     const keptIdle = 4;
+    const keptUpTo = 64 << 20;
     let runs = 0;
     // Set once a worker could not read the chosen files (WebKit, for a page
     // opened from disk): from then on the page reads them itself, into
@@ -58,7 +62,8 @@ const srtxBridge = (() => {
         if (signal.aborted) {
             return Promise.reject(cancelled());
         }
-        const refused = refusal(files.reduce((sum, file) => sum + file.size, bytesOut));
+        const moved = files.reduce((sum, file) => sum + file.size, bytesOut);
+        const refused = refusal(moved);
         if (refused) {
             return Promise.reject(new Error(refused));
         }
@@ -90,15 +95,20 @@ const srtxBridge = (() => {
             worker.onmessage = (event) => {
                 const message = event.data;
                 if (message.type === 'piece') {
-                    // The worker writes on only as pieces are taken.
-                    Promise.resolve(onPiece(message.name, message.bytes))
-                        .then(() => signal.aborted || worker.postMessage({ type: 'taken', id }));
+                    // The worker writes on only as pieces are taken, and
+                    // fills the spares it is given again.
+                    Promise.resolve(onPiece(message.name, message.bytes)).then((spare) => {
+                        if (!signal.aborted) {
+                            const spares = spare instanceof Uint8Array && !spare.buffer.detached ? [spare.buffer] : [];
+                            worker.postMessage({ type: 'taken', id, spare: spares[0] }, spares);
+                        }
+                    });
                 } else if (message.type === 'done') {
-                    end(resolve, { ...message, files }, true);
+                    end(resolve, { ...message, files }, moved <= keptUpTo);
                 } else if (message.type === 'unreadable') {
                     // (Runs started together may each hear so.)
                     inPage = true;
-                    const again = refusal(files.reduce((sum, file) => sum + file.size, bytesOut));
+                    const again = refusal(moved);
                     if (again) {
                         end(reject, new Error(again));
                     } else {

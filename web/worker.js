@@ -15,6 +15,9 @@ const pieceSize = 1 << 20;
 // run cannot wait, and pieces queue in the page.
 const piecesAhead = 8;
 let pacing = {};
+// Pieces the page is done with, to be filled again.
+let spares = [];
+const freshPiece = () => (spares.length ? new Uint8Array(spares.pop()) : new Uint8Array(pieceSize));
 
 self.onmessage = async (event) => {
     if (event.data.type === 'taken') {
@@ -22,6 +25,9 @@ self.onmessage = async (event) => {
             return; // a late answer to an earlier run
         }
         pacing.unanswered -= 1;
+        if (event.data.spare && event.data.spare.byteLength === pieceSize) {
+            spares.push(event.data.spare);
+        }
         if (pacing.resume && pacing.unanswered < piecesAhead) {
             pacing.resume();
         }
@@ -188,14 +194,14 @@ async function run(wasmModule, args, files, outputs) {
     // closing it) follows too, before the run's result.
     const ends = [];
     for (const name of outputs) {
-        let piece = new Uint8Array(pieceSize);
+        let piece = freshPiece();
         let held = 0;
         const post = () => {
             if (held > 0) {
                 const bytes = piece.subarray(0, held);
                 pacing.unanswered += 1;
                 self.postMessage({ type: 'piece', name, bytes }, [bytes.buffer]);
-                piece = new Uint8Array(pieceSize);
+                piece = freshPiece();
                 held = 0;
             }
         };
@@ -249,6 +255,12 @@ function readInWindows(workerfs) {
         held.set(node, windows);
         let index = windows.findIndex((w) => position >= w.start && end <= w.start + w.bytes.length);
         if (index < 0) {
+            // A read going on past a window's end takes that window's place:
+            // a file read straight through (an .ssd) holds one window, not four.
+            const passed = windows.findIndex((w) => position >= w.start && position <= w.start + w.bytes.length);
+            if (passed >= 0) {
+                release(windows.splice(passed, 1)[0]);
+            }
             const slice = node.contents.slice(position, Math.min(node.size, position + windowSize));
             windows.unshift({ start: position, bytes: new Uint8Array(reader.readAsArrayBuffer(slice)) });
             windows.splice(windowsPerFile).forEach(release);

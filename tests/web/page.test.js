@@ -67,7 +67,7 @@ const standIns = ({ picker, delay, failAt }) => {
                     if (pieces.length >= failAt) {
                         throw new DOMException('the disk is full', 'QuotaExceededError');
                     }
-                    pieces.push(bytes);
+                    pieces.push(bytes.slice()); // as a real writable copies what it is given
                 },
                 close: async () => { window.saved = await sha256(new Blob(pieces)); },
                 abort: async () => { window.saved = 'aborted'; },
