@@ -44,6 +44,8 @@ const cases = [
     ['the example', example, 0, 3, words([7, 1024, -2]), false, null],
     ['a BAD SIZE container', badSize, 0, 3, warned, true, null],
     ['no streams', made('none.srt', 'streams', '0'), 0, 0, [], true, null],
+    ['20,000 streams, printed in many writes', made('many.srt', 'streams', '20000'), 0, 20000,
+        words(Array.from({ length: 20000 }, (_, index) => 3 * index)), false, null],
     ['a damaged SSD block header', ssdMagic, 1, null, [], false, 'check SSD block header'],
     ['a damaged DSP block header', made('dsp.srt', 'damaged', '1'), 1, 5, [], false, 'check DSP block header'],
     ['a damaged RND block header', made('rnd.srt', 'damaged', '4'), 1, null, [], false, 'check RND block header'],

@@ -269,9 +269,15 @@ const cases = [
         assert.equal(execFileSync('unzip', ['-Z1', zip]).toString(), 'example02.kvdsp\n');
         assert.deepEqual(execFileSync('unzip', ['-p', zip, 'example02.kvdsp']), fs.readFileSync(dumped(2, ssd)));
     }],
-    ['a dump past 64 MiB downloads the command-line dump', [example, big], async (tab) => {
-        await click(tab, '#streams tbody tr:nth-child(2) button');
-        assert.deepEqual(await download(tab), { name: 'big01.kvdsp', size: 144 + (65 << 20), hash: sha256(dumped(1, big)) });
+    // The second dump runs in a fresh worker (the first moved too many bytes
+    // to be kept) and fills again the pieces the first download gave back.
+    ['a dump past 64 MiB downloads the command-line dump, twice in turn', [example, big], async (tab) => {
+        for (let k = 0; k < 2; ++k) {
+            await tab.evaluate(() => { window.downloads = []; });
+            await click(tab, '#streams tbody tr:nth-child(2) button');
+            assert.deepEqual(await download(tab), { name: 'big01.kvdsp', size: 144 + (65 << 20), hash: sha256(dumped(1, big)) });
+            await tab.waitFor(() => /^Dumped stream 1 /.test(document.getElementById('summary').textContent));
+        }
     }, { picker: false }],
     ['a large dump goes piece by piece into the file chosen to save it', [example, big], bigDumpSaved(dumped(1, big))],
     // The file takes a piece each 20 ms, far slower than the tool writes:
