@@ -39,6 +39,7 @@ const badSize = edited('bad-size.srt', (bytes) => {
 const words = (list) => list.map((word, index) => ({ index, word, badSize: false }));
 const warned = [...words([7, 1024]), { index: 2, word: 1024, badSize: true }];
 const ssdMagic = edited('ssd.srt', (bytes) => { bytes[bytes.readUInt32BE(4)] = 0x73; });
+const negativeCount = edited('negative.srt', (bytes) => bytes.writeInt32BE(-5, bytes.readUInt32BE(4) + 4));
 // name, container, then the expected status, count, streams, BAD SIZE at the end and failed step.
 const cases = [
     ['the example', example, 0, 3, words([7, 1024, -2]), false, null],
@@ -48,6 +49,7 @@ const cases = [
         words(Array.from({ length: 20000 }, (_, index) => 3 * index)), false, null],
     ['a damaged SSD block header', ssdMagic, 1, null, [], false, 'check SSD block header'],
     ['a damaged DSP block header', made('dsp.srt', 'damaged', '1'), 1, 5, [], false, 'check DSP block header'],
+    ['a negative stream count', negativeCount, 1, -5, [], false, 'check DSP block header'],
     ['a damaged RND block header', made('rnd.srt', 'damaged', '4'), 1, null, [], false, 'check RND block header'],
     ['a missing file', path.join(work, 'missing.srt'), 1, null, [], false, 'open input'],
 ].map(([name, file, status, count, streams, end, step]) => ({ name, file, status, count, streams, end, step }));
