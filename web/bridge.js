@@ -12,9 +12,10 @@ const srtxBridge = (() => {
     let compiled = null;
     // Workers whose runs ended, kept for the next runs (a folder's checks run
     // a few at a time); run numbers tell a late answer from the current run's.
-    // A worker that moved many bytes is ended instead: what its collector has
-    // not yet taken back (read windows, pieces) goes with it, so one large
-    // dump leaves nothing to weigh on the next.
+    // Where a worker cannot give its buffers back at once (Blink; see
+    // outputs.js), one that moved many bytes is ended instead: what its
+    // collector has not yet taken back (read windows) goes with it, so one
+    // large dump leaves nothing to weigh on the next.
     const idle = [];
     const keptIdle = 4;
     const keptUpTo = 64 << 20;
@@ -104,7 +105,7 @@ const srtxBridge = (() => {
                         }
                     });
                 } else if (message.type === 'done') {
-                    end(resolve, { ...message, files }, moved <= keptUpTo);
+                    end(resolve, { ...message, files }, moved <= keptUpTo || srtxOutputs.detachFrees);
                 } else if (message.type === 'unreadable') {
                     // (Runs started together may each hear so.)
                     inPage = true;

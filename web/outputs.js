@@ -166,5 +166,5 @@ const srtxOutputs = (() => {
         download(new Blob([text], { type: 'text/plain' }), name);
     }
 
-    return { pieceStream, intoDownload, intoFile, giveBack, release, saveText, measured };
+    return { pieceStream, intoDownload, intoFile, giveBack, detachFrees, release, saveText, measured };
 })();

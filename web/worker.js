@@ -15,31 +15,40 @@ const pieceSize = 1 << 20;
 // run cannot wait, and pieces queue in the page.
 const piecesAhead = 8;
 let pacing = {};
-// Pieces the page is done with, to be filled again.
+// Pieces the page is done with, filled again in the same run; what is left
+// of them when it ends is given back, so an idle worker holds none.
 let spares = [];
+// Gives a buffer's memory back at once by detaching it; not in Blink, whose
+// transfer(0) keeps the memory hidden from its collector (see outputs.js).
+const detachFrees = !('userAgentData' in navigator);
+const giveBack = (buffer) => detachFrees && buffer.transfer?.(0);
 const freshPiece = () => (spares.length ? new Uint8Array(spares.pop()) : new Uint8Array(pieceSize));
 
 self.onmessage = async (event) => {
     if (event.data.type === 'taken') {
-        if (event.data.id !== pacing.id) {
+        const { id, spare } = event.data;
+        if (spare) {
+            (id === pacing.id && pacing.running && spare.byteLength === pieceSize ? spares.push(spare) : giveBack(spare));
+        }
+        if (id !== pacing.id) {
             return; // a late answer to an earlier run
         }
         pacing.unanswered -= 1;
-        if (event.data.spare && event.data.spare.byteLength === pieceSize) {
-            spares.push(event.data.spare);
-        }
         if (pacing.resume && pacing.unanswered < piecesAhead) {
             pacing.resume();
         }
         return;
     }
     const { id, module, args, files, outputs } = event.data;
-    pacing = { id, unanswered: 0, resume: null, inMain: false };
+    pacing = { id, unanswered: 0, resume: null, inMain: false, running: true };
     try {
         const result = unreadable(files) ? { type: 'unreadable' } : await run(module, args, files, outputs);
         self.postMessage(result, result.stdout ? [result.stdout.buffer, result.stderr.buffer] : []);
     } catch (error) {
         self.postMessage({ type: 'failed', message: String(error && error.message || error) });
+    } finally {
+        pacing.running = false;
+        spares.splice(0).forEach(giveBack);
     }
 };
 // What goes wrong in here outside a run reaches the page, which tells of it.
@@ -236,10 +245,8 @@ const windowsPerFile = 4;
 // A window's memory is given back as soon as it is dropped, not when the
 // collector next runs: a run copying 1.5 GiB drops a hundred of them, and a
 // worker busy in one run seldom collects (Firefox: 90 MiB less in such a
-// dump). Not in Blink, whose transfer(0) keeps the memory hidden from its
-// collector; see outputs.js.
-const detachFrees = !('userAgentData' in navigator);
-const release = (window) => detachFrees && window.bytes.buffer.transfer?.(0);
+// dump).
+const release = (window) => giveBack(window.bytes.buffer);
 
 function readInWindows(workerfs) {
     const readOne = workerfs.stream_ops.read;

@@ -269,8 +269,9 @@ const cases = [
         assert.equal(execFileSync('unzip', ['-Z1', zip]).toString(), 'example02.kvdsp\n');
         assert.deepEqual(execFileSync('unzip', ['-p', zip, 'example02.kvdsp']), fs.readFileSync(dumped(2, ssd)));
     }],
-    // The second dump runs in a fresh worker (the first moved too many bytes
-    // to be kept) and fills again the pieces the first download gave back.
+    // The second dump runs in a fresh worker in Chromium (the first moved too
+    // many bytes to be kept), elsewhere in the first one, which gave back the
+    // pieces it had filled again.
     ['a dump past 64 MiB downloads the command-line dump, twice in turn', [example, big], async (tab) => {
         for (let k = 0; k < 2; ++k) {
             await tab.evaluate(() => { window.downloads = []; });
