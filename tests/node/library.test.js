@@ -43,6 +43,7 @@ const negativeCount = edited('negative.srt', (bytes) => bytes.writeInt32BE(-5, b
 // name, container, then the expected status, count, streams, BAD SIZE at the end and failed step.
 const cases = [
     ['the example', example, 0, 3, words([7, 1024, -2]), false, null],
+    ['a container whose name holds a line feed', edited('two\nlines.srt', () => {}), 0, 3, words([7, 1024, -2]), false, null],
     ['a BAD SIZE container', badSize, 0, 3, warned, true, null],
     ['no streams', made('none.srt', 'streams', '0'), 0, 0, [], true, null],
     ['20,000 streams, printed in many writes', made('many.srt', 'streams', '20000'), 0, 20000,
