@@ -2,9 +2,9 @@
 // files in a Web Worker, and get back what it printed, its exit status, its
 // output files in pieces and the container reads it made. The module is
 // compiled once; each run is a fresh instance of it in a worker of its own.
-// A worker whose small run ended is kept for a later one; aborting a run
-// ends its worker, so no half state outlives it. Every result carries the Files it
-// was made from.
+// A worker whose run ended is kept for a later one (in Blink, only after a
+// small run); aborting a run ends its worker, so no half state outlives it.
+// Every result carries the Files it was made from.
 'use strict';
 
 const srtxBridge = (() => {
@@ -87,7 +87,8 @@ const srtxBridge = (() => {
             signal.addEventListener('abort', abort);
             const start = (given) => compiled.then((module) => {
                 if (!signal.aborted) {
-                    worker.postMessage({ type: 'run', id, module, args, files: given, outputs },
+                    worker.postMessage({ type: 'run', id, module, args, files: given, outputs,
+                        detachFrees: srtxOutputs.detachFrees },
                         given.flatMap((file) => (file instanceof Blob ? [] : [file.contents])));
                 }
             }).catch((error) => end(reject, error));

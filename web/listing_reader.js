@@ -28,7 +28,7 @@ const srtxListingReader = (() => {
     // reads every whole line of each (a line cut by the piece's end waits for
     // the next), finish() the last line and returns the listing. A million
     // lines are read byte by byte in one loop, with no text, call or object
-    // made per line: the words in an Int32Array (listed of them in use), the
+    // made per line: the words in an Int32Array, the
     // warned streams in a set. containerPath, where known, finds the end of
     // the progress line even when the path itself holds a line feed.
     function reader(containerPath = null) {
@@ -147,13 +147,6 @@ const srtxListingReader = (() => {
 
         return {
             take: (piece) => read(piece, false),
-            // The streams read so far: words[0, listed).
-            get listed() {
-                return listed;
-            },
-            get words() {
-                return listing.words;
-            },
             finish() {
                 read(new Uint8Array(0), true);
                 listing.words = listing.words.subarray(0, listed);

@@ -18,9 +18,9 @@ let pacing = {};
 // Pieces the page is done with, filled again in the same run; what is left
 // of them when it ends is given back, so an idle worker holds none.
 let spares = [];
-// Gives a buffer's memory back at once by detaching it; not in Blink, whose
-// transfer(0) keeps the memory hidden from its collector (see outputs.js).
-const detachFrees = !('userAgentData' in navigator);
+// Gives a buffer's memory back at once by detaching it, where the page says
+// that frees it (see outputs.js).
+let detachFrees = false;
 const giveBack = (buffer) => detachFrees && buffer.transfer?.(0);
 const freshPiece = () => (spares.length ? new Uint8Array(spares.pop()) : new Uint8Array(pieceSize));
 
@@ -40,6 +40,7 @@ self.onmessage = async (event) => {
         return;
     }
     const { id, module, args, files, outputs } = event.data;
+    detachFrees = event.data.detachFrees;
     pacing = { id, unanswered: 0, resume: null, inMain: false, running: true };
     try {
         const result = unreadable(files) ? { type: 'unreadable' } : await run(module, args, files, outputs);
