@@ -252,6 +252,8 @@ const release = (window) => giveBack(window.bytes.buffer);
 function readInWindows(workerfs) {
     const readOne = workerfs.stream_ops.read;
     const held = new Map();
+    // Where each file's last read ended.
+    const ends = new Map();
     const reader = new FileReaderSync();
     workerfs.stream_ops.read = (stream, buffer, offset, length, position) => {
         const node = stream.node;
@@ -259,13 +261,17 @@ function readInWindows(workerfs) {
             return readOne(stream, buffer, offset, length, position);
         }
         const end = Math.min(node.size, position + length);
+        const straight = ends.get(node) === position;
+        ends.set(node, end);
         const windows = held.get(node) || [];
         held.set(node, windows);
         let index = windows.findIndex((w) => position >= w.start && end <= w.start + w.bytes.length);
         if (index < 0) {
-            // A read going on past a window's end takes that window's place:
-            // a file read straight through (an .ssd) holds one window, not four.
-            const passed = windows.findIndex((w) => position >= w.start && position <= w.start + w.bytes.length);
+            // A file read straight through (an .ssd) holds one window, not
+            // four: a read going on from the last one past a window's end
+            // takes that window's place. Reads that take turns in two parts
+            // of a file (a container's index and its entries) keep theirs.
+            const passed = straight ? windows.findIndex((w) => position >= w.start && position <= w.start + w.bytes.length) : -1;
             if (passed >= 0) {
                 release(windows.splice(passed, 1)[0]);
             }
