@@ -585,6 +585,7 @@
     addEventListener('securitypolicyviolation', (event) => tell(`${event.violatedDirective} blocked ${event.blockedURI}`));
     addEventListener('srtx-problem', (event) => tell(event.detail));
 
+    setTimeout(srtxBridge.prepare);
     $('files').addEventListener('change', (event) => choose(event.target.files));
     $('folder').addEventListener('change', (event) =>
         chooseFolder([...event.target.files].map((file) => ({ file, path: srtxFolder.pathOf(file) }))));

@@ -54,6 +54,17 @@ const srtxBridge = (() => {
         return copies;
     }
 
+    // The module compiled and a worker started before the first run needs
+    // them (the page calls this once it is shown): a person's first listing
+    // waits for neither.
+    function prepare() {
+        workerUrl = workerUrl || URL.createObjectURL(new Blob([SRTX_WORKER_SOURCE], { type: 'text/javascript' }));
+        compiled = compiled || WebAssembly.compile(Uint8Array.from(atob(SRTX_WASM), (c) => c.charCodeAt(0)));
+        if (runs === 0 && idle.length === 0) {
+            idle.push(new Worker(workerUrl));
+        }
+    }
+
     // args: the command line after the program name, naming files by their
     // names; outputs: names of the files the run may write, handed to
     // onPiece(name, bytes) in pieces as they are written (the run waits when
@@ -68,8 +79,7 @@ const srtxBridge = (() => {
         if (refused) {
             return Promise.reject(new Error(refused));
         }
-        workerUrl = workerUrl || URL.createObjectURL(new Blob([SRTX_WORKER_SOURCE], { type: 'text/javascript' }));
-        compiled = compiled || WebAssembly.compile(Uint8Array.from(atob(SRTX_WASM), (c) => c.charCodeAt(0)));
+        prepare();
         const worker = idle.pop() || new Worker(workerUrl);
         const id = ++runs;
         return new Promise((resolve, reject) => {
@@ -193,6 +203,7 @@ const srtxBridge = (() => {
 
     return {
         run,
+        prepare,
         createController,
         refusal,
         get readsInPage() {
