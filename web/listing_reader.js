@@ -69,11 +69,19 @@ const srtxListingReader = (() => {
         function lines(bytes, at, stop) {
             let words = listing.words;
             let [count, warning] = [listed, warned];
+            // The next stream line's index is count, printed at least 3 wide:
+            // where its colon, tab and last digit are in place the index is
+            // passed over unread (a third of the bytes).
+            let width = Math.max(3, String(count).length);
+            let wider = 10 ** width;
             while (at < stop) {
-                let end = at;
-                let byte = 0;
-                while (end < stop && (byte = bytes[end]) !== newline && byte !== colon) {
-                    ++end;
+                let end = at + width;
+                let byte = colon;
+                if (end + 1 >= stop || bytes[end] !== colon || bytes[end + 1] !== tab || bytes[end - 1] !== 48 + count % 10) {
+                    end = at;
+                    while (end < stop && (byte = bytes[end]) !== newline && byte !== colon) {
+                        ++end;
+                    }
                 }
                 if (end > at && byte === colon && bytes[end + 1] === tab) {
                     if (warning) {
@@ -96,6 +104,10 @@ const srtxListingReader = (() => {
                         words = listing.words = grown;
                     }
                     words[count++] = negative ? -value : value;
+                    if (count === wider) {
+                        ++width;
+                        wider *= 10;
+                    }
                 } else if (holdsAt(bytes, at, badSizeLine)) {
                     warning = true;
                 }
