@@ -19,14 +19,15 @@ export interface ListResult {
     status: number;
     /** The count line's number; null when no count line was printed. */
     count: number | null;
-    /** The streams listed, in order; fewer than count when the walk stopped. */
-    streams: Stream[];
+    /** The streams listed, in order; fewer than count when the walk stopped.
+     *  Made when first read (a million streams are a million objects), then kept. */
+    readonly streams: Stream[];
     /** The file does not end right after the DSP entry visited last. */
     badSizeAtEnd: boolean;
     /** The step of the error line, e.g. "check SSD block header"; null on success. */
     failedStep: string | null;
-    /** Standard output as the command prints it. */
-    text: string;
+    /** Standard output as the command prints it; made when first read. */
+    readonly text: string;
 }
 
 export interface DumpResult {

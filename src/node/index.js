@@ -77,6 +77,18 @@ async function run(args) {
     return { status, stdout: Buffer.concat(stdout), stderr };
 }
 
+// The stream objects of a listing.
+function made({ words, badSize }) {
+    const streams = new Array(words.length);
+    for (let index = 0; index < words.length; ++index) {
+        streams[index] = { index, word: words[index], badSize: false };
+    }
+    for (const index of badSize) {
+        streams[index].badSize = true;
+    }
+    return streams;
+}
+
 // list(path): the container's streams as the listing prints them, each
 // piece read as the tool prints it, while it is still in the cache.
 async function list(containerPath) {
@@ -88,22 +100,19 @@ async function list(containerPath) {
         reader.take(bytes);
     });
     const listing = reader.finish();
-    const { words } = listing;
-    const streams = new Array(words.length);
-    for (let index = 0; index < words.length; ++index) {
-        streams[index] = { index, word: words[index], badSize: false };
-    }
-    for (const index of listing.badSize) {
-        streams[index].badSize = true;
-    }
+    let streams = null;
     let text = null;
+    // The streams and the text are made when first asked for: a million
+    // streams are a million objects, and their text is megabytes.
     return {
         status,
         count: listing.count,
-        streams,
+        get streams() {
+            streams = streams === null ? made(listing) : streams;
+            return streams;
+        },
         badSizeAtEnd: listing.badEnd,
         failedStep: listingReader.failedStep(stderr.toString('utf8')),
-        // Made when asked for: a large listing's text is megabytes.
         get text() {
             text = text === null ? Buffer.concat(stdout).toString('utf8') : text;
             return text;

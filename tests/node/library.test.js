@@ -63,6 +63,8 @@ for (const c of cases) {
             { status: listed.status, count: listed.count, streams: listed.streams, end: listed.badSizeAtEnd, step: listed.failedStep },
             { status: c.status, count: c.count, streams: c.streams, end: c.end, step: c.step });
         assert.equal(listed.text, command.stdout.toString());
+        assert.equal(listed.streams, listed.streams, 'the streams are made once');
+        assert.deepEqual(JSON.parse(JSON.stringify(listed)).streams, c.streams);
         assert.deepEqual(await srtx.run([c.file]), { status: command.status, stdout: command.stdout, stderr: command.stderr });
     });
 }
