@@ -7,13 +7,15 @@
 'use strict';
 
 // Output pieces are gathered up to this size before they are posted: fewer
-// messages, and each one worth a write of its own at the destination.
-const pieceSize = 1 << 20;
+// messages, and each one worth a write of its own at the destination
+// (Firefox's downloads took a 512 MiB dump a quarter faster in 4 MiB pieces
+// than in 1 MiB ones).
+const pieceSize = 4 << 20;
 // The tool may be this many pieces ahead of the page's destination: where the
 // engine has WebAssembly's JavaScript Promise Integration, a write past it
 // suspends the run until the page says it has taken a piece. Elsewhere the
 // run cannot wait, and pieces queue in the page.
-const piecesAhead = 8;
+const piecesAhead = 4;
 let pacing = {};
 // Pieces the page is done with, filled again in the same run; what is left
 // of them when it ends is given back, so an idle worker holds none.

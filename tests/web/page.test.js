@@ -282,11 +282,11 @@ const cases = [
     }, { picker: false }],
     ['a large dump goes piece by piece into the file chosen to save it', [example, big], bigDumpSaved(dumped(1, big))],
     // The file takes a piece each 20 ms, far slower than the tool writes:
-    // the tool waits for it, eight pieces ahead at most. (WebKit has no way
+    // the tool waits for it, four pieces ahead at most. (WebKit has no way
     // to let the tool wait, nor a file to choose.)
-    ['a slow chosen file has no more than eight pieces waiting in the page', [example, big], async (tab) => {
+    ['a slow chosen file has no more than four pieces waiting in the page', [example, big], async (tab) => {
         await bigDumpSaved(dumped(1, big))(tab);
-        assert.equal(await tab.evaluate(() => srtxOutputs.measured.waiting), 8);
+        assert.equal(await tab.evaluate(() => srtxOutputs.measured.waiting), 4);
     }, { delay: 20, engines: ['chromium', 'firefox'] }],
     ['a chosen file whose disk fills stays as it was', [example, big], async (tab) => {
         await bigDumpSaved('aborted')(tab);
