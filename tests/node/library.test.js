@@ -111,6 +111,8 @@ test('a listing read in pieces cut anywhere', () => {
         ['a\nb.srt...\n2 streams\n  0:\t1', null, null, [], [], false],
         ['x.srt...\n-5 streams\n', 'x.srt', -5, [], [], false],
         ['x.srt...\n5 streams', 'x.srt', null, [], [], false],
+        // An index out of its place, and a line of other text: read as before the index was passed over.
+        ['x.srt...\n3 streams\n  0:\t7\n  5:\t8\nx:\t9\n', 'x.srt', 3, [7, 8, 9], [], false],
     ];
     for (const [text, container, count, words, bad, end] of rows) {
         const bytes = Buffer.from(text);
