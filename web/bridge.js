@@ -54,12 +54,16 @@ const srtxBridge = (() => {
         return copies;
     }
 
+    function compileOnce() {
+        workerUrl = workerUrl || URL.createObjectURL(new Blob([SRTX_WORKER_SOURCE], { type: 'text/javascript' }));
+        compiled = compiled || WebAssembly.compile(Uint8Array.from(atob(SRTX_WASM), (c) => c.charCodeAt(0)));
+    }
+
     // The module compiled and a worker started before the first run needs
     // them (the page calls this once it is shown): a person's first listing
     // waits for neither.
     function prepare() {
-        workerUrl = workerUrl || URL.createObjectURL(new Blob([SRTX_WORKER_SOURCE], { type: 'text/javascript' }));
-        compiled = compiled || WebAssembly.compile(Uint8Array.from(atob(SRTX_WASM), (c) => c.charCodeAt(0)));
+        compileOnce();
         if (runs === 0 && idle.length === 0) {
             idle.push(new Worker(workerUrl));
         }
@@ -79,7 +83,7 @@ const srtxBridge = (() => {
         if (refused) {
             return Promise.reject(new Error(refused));
         }
-        prepare();
+        compileOnce();
         const worker = idle.pop() || new Worker(workerUrl);
         const id = ++runs;
         return new Promise((resolve, reject) => {

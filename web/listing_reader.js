@@ -77,7 +77,9 @@ const srtxListingReader = (() => {
             while (at < stop) {
                 let end = at + width;
                 let byte = colon;
-                if (end + 1 >= stop || bytes[end] !== colon || bytes[end + 1] !== tab || bytes[end - 1] !== 48 + count % 10) {
+                const inPlace = end + 1 < stop && bytes[end] === colon && bytes[end + 1] === tab &&
+                    bytes[end - 1] === 48 + count % 10;
+                if (!inPlace) {
                     end = at;
                     while (end < stop && (byte = bytes[end]) !== newline && byte !== colon) {
                         ++end;
