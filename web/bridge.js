@@ -12,9 +12,8 @@ const srtxBridge = (() => {
     let compiled = null;
     // Workers whose runs ended, kept for the next runs (a folder's checks run
     // a few at a time); run numbers tell a late answer from the current run's.
-    // Where a worker cannot give its buffers back at once (Blink; see
-    // outputs.js), one that moved many bytes is ended instead: what its
-    // collector has not yet taken back (read windows) goes with it, so one
+    // One that moved many bytes is ended instead: the instance it ran and
+    // whatever else its collector has not yet taken back go with it, so one
     // large dump leaves nothing to weigh on the next.
     const idle = [];
     const keptIdle = 4;
@@ -87,7 +86,9 @@ const srtxBridge = (() => {
         const worker = idle.pop() || new Worker(workerUrl);
         const id = ++runs;
         return new Promise((resolve, reject) => {
+            let over = false;
             const end = (settle, value, reusable = false) => {
+                over = true;
                 signal.removeEventListener('abort', abort);
                 worker.onmessage = worker.onerror = null;
                 if (reusable && idle.length < keptIdle) {
@@ -101,8 +102,7 @@ const srtxBridge = (() => {
             signal.addEventListener('abort', abort);
             const start = (given) => compiled.then((module) => {
                 if (!signal.aborted) {
-                    worker.postMessage({ type: 'run', id, module, args, files: given, outputs,
-                        detachFrees: srtxOutputs.detachFrees },
+                    worker.postMessage({ type: 'run', id, module, args, files: given, outputs },
                         given.flatMap((file) => (file instanceof Blob ? [] : [file.contents])));
                 }
             }).catch((error) => end(reject, error));
@@ -114,13 +114,15 @@ const srtxBridge = (() => {
                     // The worker writes on only as pieces are taken, and
                     // fills the spares it is given again.
                     Promise.resolve(onPiece(message.name, message.bytes)).then((spare) => {
-                        if (!signal.aborted) {
+                        if (over || signal.aborted) {
+                            srtxOutputs.giveBack(spare); // no worker will fill it again
+                        } else {
                             const spares = spare instanceof Uint8Array && !spare.buffer.detached ? [spare.buffer] : [];
                             worker.postMessage({ type: 'taken', id, spare: spares[0] }, spares);
                         }
                     });
                 } else if (message.type === 'done') {
-                    end(resolve, { ...message, files }, moved <= keptUpTo || srtxOutputs.detachFrees);
+                    end(resolve, { ...message, files }, moved <= keptUpTo);
                 } else if (message.type === 'unreadable') {
                     // (Runs started together may each hear so.)
                     inPage = true;

@@ -14,29 +14,25 @@ const srtxOutputs = (() => {
     // The most pieces that ever waited in the page for a destination to take
     // them: for the tests and the benchmark, as the page's memory follows it.
     const measured = { waiting: 0 };
-    // A download's URL lives until the next one or a few seconds after it
-    // starts, whichever comes first.
+    // A download's URL lives until the next download or a few seconds after
+    // it starts, whichever comes first.
     const urlLife = 10000;
-    let url = null;
+    let current = null;
 
     // Gives a spare's memory back at once, where no worker takes it again,
-    // by detaching it. Blink's transfer(0) keeps the memory under an empty
-    // buffer its collector no longer counts (measured: a 1.5 GiB download
-    // then held all of it), so there the collector is left to do it;
-    // navigator.userAgentData is Blink's alone.
-    const detachFrees = !('userAgentData' in navigator);
-    const giveBack = (spare) => detachFrees && spare && spare.buffer.transfer?.(0);
-
-    function cancelled() {
-        return new DOMException('cancelled', 'AbortError');
-    }
+    // as the worker gives back its own buffers: moved into a message that
+    // nobody will read.
+    const drain = new MessageChannel();
+    drain.port2.close();
+    const giveBack = (spare) => spare && !spare.buffer.detached && drain.port1.postMessage(null, [spare.buffer]);
 
     // A stream that hands on the pieces put into it when its reader asks for
     // them; put(bytes) is kept when the reader has the piece. With recycle,
     // for a reader that copies what it reads (a Response's body), it gives
     // the piece handed on before as a spare: a reader asks again only once it
-    // is done with the last piece.
-    function pieceStream({ recycle = false } = {}) {
+    // is done with the last piece. Self-contained: a download's worker runs
+    // it too (see intoDownload). seen(count) is told how many wait.
+    function pieceStream({ recycle = false, seen = () => {} } = {}) {
         const waiting = [];
         let asked = null;
         let closing = false;
@@ -66,7 +62,7 @@ const srtxOutputs = (() => {
             stream,
             put(bytes) {
                 const taken = new Promise((resolve) => waiting.push({ bytes, taken: resolve }));
-                measured.waiting = Math.max(measured.waiting, waiting.length);
+                seen(waiting.length);
                 if (asked) {
                     asked();
                     asked = null;
@@ -81,26 +77,51 @@ const srtxOutputs = (() => {
                     input.close();
                 }
             },
-            fail: (error = cancelled()) => input.error(error),
+            fail: (error = new DOMException('cancelled', 'AbortError')) => input.error(error),
         };
     }
+    const counted = (waiting) => { measured.waiting = Math.max(measured.waiting, waiting); };
 
-    function download(blob, name) {
+    // A download's worker: builds the Blob from the pieces posted to it,
+    // answering each with the spare it gives back, then posts the Blob, or
+    // why it could not be built (the browser's disk full).
+    function buildBlob() {
+        const pieces = pieceStream({ recycle: true });
+        new Response(pieces.stream).blob().then((blob) => postMessage({ type: 'built', blob }),
+            (error) => postMessage({ type: 'failed', message: String(error && error.message || error) }));
+        onmessage = async ({ data }) => {
+            if (data.type === 'piece') {
+                const spare = await pieces.put(data.bytes);
+                postMessage({ type: 'taken', spare }, spare ? [spare.buffer] : []);
+            } else {
+                pieces.close();
+            }
+        };
+    }
+    let builderUrl = null;
+    const builder = () => new Worker(builderUrl = builderUrl || URL.createObjectURL(new Blob(
+        [`'use strict';\nconst pieceStream = ${pieceStream};\n(${buildBlob})();\n`], { type: 'text/javascript' })));
+
+    // Downloads what the URL holds; end() lets go of it once the download
+    // can no longer need it.
+    function download(href, name, end) {
         release();
         const link = document.createElement('a');
-        url = link.href = URL.createObjectURL(blob);
+        link.href = href;
         link.download = name;
         document.body.appendChild(link);
         link.click();
         link.remove();
-        setTimeout(() => release(link.href), urlLife);
+        const held = { end };
+        current = held;
+        setTimeout(() => release(held), urlLife);
     }
 
-    // Revokes the current download's URL (only if it is still `which`).
-    function release(which = url) {
-        if (url !== null && url === which) {
-            URL.revokeObjectURL(url);
-            url = null;
+    // Lets go of the current download (only if it is still `which`).
+    function release(which = current) {
+        if (current !== null && current === which) {
+            current.end();
+            current = null;
         }
     }
 
@@ -108,20 +129,66 @@ const srtxOutputs = (() => {
     // signal): a whole output is completed; one that is not, or whose signal
     // was aborted, is dropped and leaves nothing behind (a chosen file stays
     // as it was), the abort rethrown.
+    //
+    // A download's Blob is built in a worker of its own, ended as soon as the
+    // page has the Blob: whatever building it left (the pieces, the
+    // Response's buffers) goes with it at once. Built in the page, it stayed
+    // until the page's collector next ran, seldom while the page only passes
+    // pieces on. (The page itself must make the URL: Blink downloads no URL
+    // a worker made for a page opened from disk.)
     function intoDownload(name) {
-        const pieces = pieceStream({ recycle: true });
-        const blob = new Response(pieces.stream).blob();
+        const worker = builder();
+        const answers = [];
+        let failure = null;
+        let built;
+        const blob = new Promise((resolve, reject) => { built = { resolve, reject }; });
         blob.catch(() => {});
+        // Once the Blob cannot be built, every piece is taken at once, and
+        // finish() tells why.
+        const fail = (message) => {
+            failure = new Error(`the browser could not keep the download (${message})`);
+            answers.splice(0).forEach((answer) => answer(null));
+            built.reject(failure);
+            worker.terminate();
+        };
+        worker.onmessage = ({ data }) => {
+            if (data.type === 'taken') {
+                answers.shift()(data.spare);
+            } else if (data.type === 'built') {
+                built.resolve(data.blob);
+            } else {
+                fail(data.message);
+            }
+        };
+        worker.onerror = (event) => {
+            event.preventDefault();
+            fail(event.message || 'its worker failed');
+        };
         return {
-            write: (bytes) => pieces.put(bytes),
+            write(bytes) {
+                if (failure) {
+                    return Promise.resolve(null);
+                }
+                counted(answers.length + 1);
+                // The piece's buffer moves to the worker (a piece is the one
+                // view of its buffer); a view from inside a buffer is copied.
+                const whole = bytes.byteOffset === 0 && bytes.byteLength > 0 && !bytes.buffer.detached;
+                worker.postMessage({ type: 'piece', bytes }, whole ? [bytes.buffer] : []);
+                return new Promise((resolve) => answers.push(resolve));
+            },
             async finish(whole, signal) {
                 if (!whole || signal.aborted) {
-                    pieces.fail();
+                    worker.terminate();
                     signal.throwIfAborted();
                     return;
                 }
-                pieces.close();
-                download(await blob, name);
+                worker.postMessage({ type: 'close' });
+                try {
+                    const url = URL.createObjectURL(await blob);
+                    download(url, name, () => URL.revokeObjectURL(url));
+                } finally {
+                    worker.terminate();
+                }
             },
         };
     }
@@ -163,8 +230,9 @@ const srtxOutputs = (() => {
 
     // The tool's whole text (its bytes, or a string), as a download.
     function saveText(text, name) {
-        download(new Blob([text], { type: 'text/plain' }), name);
+        const url = URL.createObjectURL(new Blob([text], { type: 'text/plain' }));
+        download(url, name, () => URL.revokeObjectURL(url));
     }
 
-    return { pieceStream, intoDownload, intoFile, giveBack, detachFrees, release, saveText, measured };
+    return { pieceStream: (options) => pieceStream({ seen: counted, ...options }), intoDownload, intoFile, giveBack, release, saveText, measured };
 })();
