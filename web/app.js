@@ -452,8 +452,9 @@
                 state.dump = null;
                 $('progress-box').hidden = true;
             }
+            // (The rows stay: rebuilt, a page of them would be garbage that
+            // only the collector's next full run takes back.)
             showBusy();
-            showPage();
             // A row's Dump button, disabled while it ran, has the focus back
             // unless the user took it elsewhere meanwhile.
             if (stream !== null && (document.activeElement === null || document.activeElement === document.body)) {

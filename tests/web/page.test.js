@@ -247,14 +247,15 @@ const cases = [
         assert.deepEqual(await rows(tab), [['0', '7', '', ''], ['1', '1024', '', ''], ['2', '1024', 'BAD SIZE', '']]);
         assert.match(await text(tab, '#summary'), /3 streams; 2 BAD SIZE warnings \(one because the file does not end/);
     }],
+    // (The row itself stays: a dump rebuilds no rows.)
     ['after a dump the focus is back on its row\'s button', [example, ssd], async (tab) => {
         await tab.evaluate(() => {
-            const button = document.querySelector('#streams tbody tr:nth-child(3) button');
-            button.focus();
-            button.click();
+            window.pressed = document.querySelector('#streams tbody tr:nth-child(3) button');
+            window.pressed.focus();
+            window.pressed.click();
         });
         await download(tab);
-        await tab.waitFor(() => document.activeElement.dataset.stream === '2');
+        await tab.waitFor(() => document.activeElement === window.pressed && !window.pressed.disabled);
     }],
     ['a long text shows its head and end, and Save text gives all of it', [made('many.srt', 'streams', '500000')],
         async (tab) => {
@@ -269,9 +270,8 @@ const cases = [
         assert.equal(execFileSync('unzip', ['-Z1', zip]).toString(), 'example02.kvdsp\n');
         assert.deepEqual(execFileSync('unzip', ['-p', zip, 'example02.kvdsp']), fs.readFileSync(dumped(2, ssd)));
     }],
-    // The second dump runs in a fresh worker in Chromium (the first moved too
-    // many bytes to be kept), elsewhere in the first one, which gave back the
-    // pieces it had filled again.
+    // The second dump runs in a fresh worker (the first moved too many bytes
+    // to be kept), its pieces going to a download worker of its own.
     ['a dump past 64 MiB downloads the command-line dump, twice in turn', [example, big], async (tab) => {
         for (let k = 0; k < 2; ++k) {
             await tab.evaluate(() => { window.downloads = []; });
@@ -279,6 +279,19 @@ const cases = [
             assert.deepEqual(await download(tab), { name: 'big01.kvdsp', size: 144 + (65 << 20), hash: sha256(dumped(1, big)) });
             await tab.waitFor(() => /^Dumped stream 1 /.test(document.getElementById('summary').textContent));
         }
+    }, { picker: false }],
+    ['Cancel ends a dump as a download, and the next one downloads whole', [example, big], async (tab) => {
+        await tab.evaluate(async () => {
+            document.querySelector('#streams tbody tr:nth-child(2) button').click();
+            while (document.getElementById('progress-box').hidden) {
+                await new Promise((resolve) => setTimeout(resolve));
+            }
+            document.getElementById('cancel').click();
+        });
+        await tab.waitFor(() => /did not finish: cancelled/.test(document.getElementById('summary').textContent));
+        assert.equal(await tab.evaluate(() => window.downloads.length), 0);
+        await click(tab, '#streams tbody tr:nth-child(2) button');
+        assert.deepEqual(await download(tab), { name: 'big01.kvdsp', size: 144 + (65 << 20), hash: sha256(dumped(1, big)) });
     }, { picker: false }],
     ['a large dump goes piece by piece into the file chosen to save it', [example, big], bigDumpSaved(dumped(1, big))],
     // The file takes a piece each 20 ms, far slower than the tool writes:
