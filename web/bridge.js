@@ -12,9 +12,10 @@ const srtxBridge = (() => {
     let compiled = null;
     // Workers whose runs ended, kept for the next runs (a folder's checks run
     // a few at a time); run numbers tell a late answer from the current run's.
-    // One that moved many bytes is ended instead: the instance it ran and
-    // whatever else its collector has not yet taken back go with it, so one
-    // large dump leaves nothing to weigh on the next.
+    // One that moved many bytes is ended instead, a fresh one started in its
+    // place: the instance it ran and whatever else its collector has not yet
+    // taken back go with it, so one large dump leaves nothing to weigh on
+    // the next.
     const idle = [];
     const keptIdle = 4;
     const keptUpTo = 64 << 20;
@@ -95,6 +96,8 @@ const srtxBridge = (() => {
                     idle.push(worker);
                 } else {
                     worker.terminate();
+                    // The next run need not wait for a worker to start.
+                    idle.length === 0 && idle.push(new Worker(workerUrl));
                 }
                 settle(value);
             };
@@ -102,7 +105,8 @@ const srtxBridge = (() => {
             signal.addEventListener('abort', abort);
             const start = (given) => compiled.then((module) => {
                 if (!signal.aborted) {
-                    worker.postMessage({ type: 'run', id, module, args, files: given, outputs },
+                    worker.postMessage({ type: 'run', id, module, args, files: given, outputs,
+                        detachFrees: srtxOutputs.detachFrees },
                         given.flatMap((file) => (file instanceof Blob ? [] : [file.contents])));
                 }
             }).catch((error) => end(reject, error));

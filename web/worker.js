@@ -20,14 +20,15 @@ let pacing = {};
 // Pieces the page is done with, filled again in the same run; what is left
 // of them when it ends is given back, so an idle worker holds none.
 let spares = [];
-// Gives a buffer's memory back at once: moved into a message that nobody
-// will read, it is freed with that message. (Left to the collector, read
-// windows a worker dropped took up to 200 MiB in Blink; detached with
-// transfer(0), Blink keeps their memory, no longer counted, until it
-// collects.)
+// Gives a buffer's memory back at once. Detaching it does so where the page
+// says it frees it (see outputs.js); in Blink, whose detached buffers keep
+// their memory until the collector runs, it is moved into a message that
+// nobody will read instead, and freed with it (left to the collector, read
+// windows a worker dropped took up to 200 MiB there).
+let detachFrees = false;
 const drain = new MessageChannel();
 drain.port2.close();
-const giveBack = (buffer) => buffer.detached || drain.port1.postMessage(null, [buffer]);
+const giveBack = (buffer) => buffer.detached || (detachFrees ? buffer.transfer(0) : drain.port1.postMessage(null, [buffer]));
 const freshPiece = () => (spares.length ? new Uint8Array(spares.pop()) : new Uint8Array(pieceSize));
 
 self.onmessage = async (event) => {
@@ -46,6 +47,7 @@ self.onmessage = async (event) => {
         return;
     }
     const { id, module, args, files, outputs } = event.data;
+    detachFrees = event.data.detachFrees;
     pacing = { id, unanswered: 0, resume: null, inMain: false, running: true };
     try {
         const result = unreadable(files) ? { type: 'unreadable' } : await run(module, args, files, outputs);
