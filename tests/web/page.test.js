@@ -293,6 +293,22 @@ const cases = [
         await click(tab, '#streams tbody tr:nth-child(2) button');
         assert.deepEqual(await download(tab), { name: 'big01.kvdsp', size: 144 + (65 << 20), hash: sha256(dumped(1, big)) });
     }, { picker: false }],
+    // A piece that is the one view of its buffer moves to the download's
+    // worker; a view from inside a buffer is copied, its buffer left whole.
+    ['a download takes its pieces in order, moved or copied; a spare given back is freed', [example], async (tab) => {
+        const result = await tab.evaluate(async () => {
+            const target = srtxOutputs.intoDownload('pieces.bin');
+            const [whole, shared, spare] = [Uint8Array.of(1, 2, 3), Uint8Array.of(9, 4, 5, 6), new Uint8Array(8)];
+            await target.write(whole);
+            await target.write(shared.subarray(1));
+            await target.finish(true, new AbortController().signal);
+            srtxOutputs.giveBack(spare);
+            const { name, blob } = await window.downloads[0];
+            return { name, bytes: [...new Uint8Array(await blob.arrayBuffer())], moved: whole.buffer.detached,
+                kept: [...shared], freed: spare.buffer.detached };
+        });
+        assert.deepEqual(result, { name: 'pieces.bin', bytes: [1, 2, 3, 4, 5, 6], moved: true, kept: [9, 4, 5, 6], freed: true });
+    }],
     ['a large dump goes piece by piece into the file chosen to save it', [example, big], bigDumpSaved(dumped(1, big))],
     // The file takes a piece each 20 ms, far slower than the tool writes:
     // the tool waits for it, four pieces ahead at most. (WebKit has no way
