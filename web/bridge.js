@@ -96,8 +96,9 @@ const srtxBridge = (() => {
                     idle.push(worker);
                 } else {
                     worker.terminate();
-                    // The next run need not wait for a worker to start.
-                    idle.length === 0 && idle.push(new Worker(workerUrl));
+                    if (idle.length === 0) {
+                        idle.push(new Worker(workerUrl)); // the next run need not wait for one to start
+                    }
                 }
                 settle(value);
             };
@@ -118,8 +119,8 @@ const srtxBridge = (() => {
                     // The worker writes on only as pieces are taken, and
                     // fills the spares it is given again.
                     Promise.resolve(onPiece(message.name, message.bytes)).then((spare) => {
-                        if (over || signal.aborted) {
-                            srtxOutputs.giveBack(spare); // no worker will fill it again
+                        if (over) {
+                            srtxOutputs.giveBack(spare); // no worker will fill it again (an abort ends the run too)
                         } else {
                             const spares = spare instanceof Uint8Array && !spare.buffer.detached ? [spare.buffer] : [];
                             worker.postMessage({ type: 'taken', id, spare: spares[0] }, spares);

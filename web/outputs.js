@@ -117,15 +117,14 @@ const srtxOutputs = (() => {
         document.body.appendChild(link);
         link.click();
         link.remove();
-        const held = { end };
-        current = held;
-        setTimeout(() => release(held), urlLife);
+        current = end;
+        setTimeout(() => release(end), urlLife);
     }
 
     // Lets go of the current download (only if it is still `which`).
     function release(which = current) {
         if (current !== null && current === which) {
-            current.end();
+            current();
             current = null;
         }
     }
@@ -239,5 +238,5 @@ const srtxOutputs = (() => {
         download(url, name, () => URL.revokeObjectURL(url));
     }
 
-    return { pieceStream: (options) => pieceStream({ seen: counted, ...options }), intoDownload, intoFile, giveBack, detachFrees, release, saveText, measured };
+    return { pieceStream: () => pieceStream({ seen: counted }), intoDownload, intoFile, giveBack, detachFrees, release, saveText, measured };
 })();
