@@ -59,13 +59,15 @@ const srtxListingReader = (() => {
                 return -1;
             }
             listing.count = Number(new TextDecoder().decode(bytes.subarray(at, end)));
-            listing.words = new Int32Array(Math.max(0, Math.min(listing.count, 1 << 16)));
+            listing.words = new Int32Array(Math.max(0, Math.min(listing.count, 1 << 24)));
             return end + countEnd.length;
         }
 
         // The lines of bytes[at, stop), the last of them perhaps without its
         // line feed. The loop keeps its state in locals, written back at the
         // end: the closure's own would be read from memory on every line.
+        // bytes[stop - 1] is a line feed unless stop is bytes.length, so a
+        // number's digits end within [at, stop) without a test of stop.
         function lines(bytes, at, stop) {
             let words = listing.words;
             let [count, warning] = [listed, warned];
@@ -74,44 +76,47 @@ const srtxListingReader = (() => {
             // passed over unread (a third of the bytes).
             let width = Math.max(3, String(count).length);
             let wider = 10 ** width;
+            let lastDigit = 48 + (count % 10);
             while (at < stop) {
                 let end = at + width;
                 let byte = colon;
-                const inPlace = end + 1 < stop && bytes[end] === colon && bytes[end + 1] === tab &&
-                    bytes[end - 1] === 48 + count % 10;
-                if (!inPlace) {
+                if (!(end + 1 < stop && bytes[end] === colon && bytes[end + 1] === tab &&
+                      bytes[end - 1] === lastDigit)) {
                     end = at;
                     while (end < stop && (byte = bytes[end]) !== newline && byte !== colon) {
                         ++end;
                     }
+                    if (end === at || byte !== colon || bytes[end + 1] !== tab) {
+                        warning = warning || holdsAt(bytes, at, badSizeLine);
+                        while (end < stop && bytes[end] !== newline) {
+                            ++end;
+                        }
+                        at = end + 1;
+                        continue;
+                    }
                 }
-                if (end > at && byte === colon && bytes[end + 1] === tab) {
-                    if (warning) {
-                        listing.badSize.add(count);
-                        warning = false;
-                    }
-                    end += 2;
-                    const negative = bytes[end] === minus;
-                    if (negative) {
-                        ++end;
-                    }
-                    let value = 0;
-                    while (end < stop && (byte = bytes[end] - 48) >= 0 && byte <= 9) {
-                        value = value * 10 + byte;
-                        ++end;
-                    }
-                    if (count === words.length) {
-                        const grown = new Int32Array(words.length * 2 + 16);
-                        grown.set(words);
-                        words = listing.words = grown;
-                    }
-                    words[count++] = negative ? -value : value;
-                    if (count === wider) {
-                        ++width;
-                        wider *= 10;
-                    }
-                } else if (holdsAt(bytes, at, badSizeLine)) {
-                    warning = true;
+                if (warning) {
+                    listing.badSize.add(count);
+                    warning = false;
+                }
+                end += 2;
+                const negative = bytes[end] === minus;
+                end += negative ? 1 : 0;
+                let value = 0;
+                while ((byte = bytes[end] - 48) >= 0 && byte <= 9) {
+                    value = value * 10 + byte;
+                    ++end;
+                }
+                if (count === words.length) {
+                    const grown = new Int32Array(words.length * 2 + 16);
+                    grown.set(words);
+                    words = listing.words = grown;
+                }
+                words[count++] = negative ? -value : value;
+                lastDigit = lastDigit === 57 ? 48 : lastDigit + 1;
+                if (count === wider) {
+                    ++width;
+                    wider *= 10;
                 }
                 while (end < stop && bytes[end] !== newline) {
                     ++end;

@@ -12,21 +12,53 @@ const listingReader = require('./listing_reader.js');
 
 let compiled = null;
 
+// What the tool prints, gathered in chunks that grow with the output to
+// 1 MiB: each piece is copied once, into place, and handed to onPiece (where
+// given) as a view of its chunk.
+function gathering(onPiece = null) {
+    const chunks = [];
+    let chunk = new Uint8Array(0);
+    let filled = 0;
+    let total = 0;
+    return {
+        write(bytes) {
+            for (let at = 0; at < bytes.length;) {
+                if (filled === chunk.length) {
+                    if (filled) {
+                        chunks.push(chunk);
+                    }
+                    chunk = new Uint8Array(Math.min(1 << 20, Math.max(1 << 14, total)));
+                    filled = 0;
+                }
+                const part = bytes.subarray(at, at + chunk.length - filled);
+                chunk.set(part, filled);
+                if (onPiece) {
+                    onPiece(chunk.subarray(filled, filled + part.length));
+                }
+                filled += part.length;
+                total += part.length;
+                at += part.length;
+            }
+        },
+        bytes: () => Buffer.concat([...chunks, chunk.subarray(0, filled)], total),
+    };
+}
+
 // The tool's standard streams: input empty, output and error gathered for the
 // caller. The module's own would be this process's descriptors 0, 1 and 2,
 // which it would write to and close at its exit.
 function captureStandardStreams(FS, stdout, stderr) {
-    for (const [fd, take] of [[0, null], [1, stdout], [2, stderr]]) {
+    for (const [fd, gathered] of [[0, null], [1, stdout], [2, stderr]]) {
         FS.streams[fd] = {
             fd,
             node: { mode: 0o20000 /* a character device: read and written in order */ },
-            flags: take ? 1 /* write only */ : 0 /* read only */,
+            flags: gathered ? 1 /* write only */ : 0 /* read only */,
             seekable: false,
             position: 0,
             stream_ops: {
                 read: () => 0,
                 write(stream, buffer, offset, length) {
-                    take(Buffer.from(buffer.subarray(offset, offset + length)));
+                    gathered.write(buffer.subarray(offset, offset + length));
                     return length;
                 },
             },
@@ -42,11 +74,11 @@ function checkStrings(values, what) {
     }
 }
 
-// Runs the tool; stdout(bytes) takes each piece of its standard output as
-// it is printed. Resolves to { status, stderr }.
+// Runs the tool, its standard output gathered into stdout (a gathering).
+// Resolves to { status, stderr }.
 async function execute(args, stdout) {
     compiled = compiled || new WebAssembly.Module(fs.readFileSync(path.join(__dirname, 'srtx-module.wasm')));
-    const stderr = [];
+    const stderr = gathering();
     const module = await createSrtx({
         thisProgram: 'srtx',
         noInitialRun: true,
@@ -60,9 +92,9 @@ async function execute(args, stdout) {
         },
         preRun: [(instance) => orderedStreams(instance.FS)],
     });
-    captureStandardStreams(module.FS, stdout, (bytes) => stderr.push(bytes));
+    captureStandardStreams(module.FS, stdout, stderr);
     const status = module.callMain([...args]);
-    return { status, stderr: Buffer.concat(stderr) };
+    return { status, stderr: stderr.bytes() };
 }
 
 // run(args): the command line after the program's name. Resolves to
@@ -72,9 +104,9 @@ async function run(args) {
         throw new TypeError('srtx: run takes an array of argument strings');
     }
     checkStrings(args, 'every argument');
-    const stdout = [];
-    const { status, stderr } = await execute(args, (bytes) => stdout.push(bytes));
-    return { status, stdout: Buffer.concat(stdout), stderr };
+    const stdout = gathering();
+    const { status, stderr } = await execute(args, stdout);
+    return { status, stdout: stdout.bytes(), stderr };
 }
 
 // The stream objects of a listing.
@@ -93,12 +125,9 @@ function made({ words, badSize }) {
 // piece read as the tool prints it, while it is still in the cache.
 async function list(containerPath) {
     checkStrings([containerPath], 'the container path');
-    const stdout = [];
     const reader = listingReader.reader(containerPath);
-    const { status, stderr } = await execute([containerPath], (bytes) => {
-        stdout.push(bytes);
-        reader.take(bytes);
-    });
+    const stdout = gathering(reader.take);
+    const { status, stderr } = await execute([containerPath], stdout);
     const listing = reader.finish();
     let streams = null;
     let text = null;
@@ -114,7 +143,7 @@ async function list(containerPath) {
         badSizeAtEnd: listing.badEnd,
         failedStep: listingReader.failedStep(stderr.toString('utf8')),
         get text() {
-            text = text === null ? Buffer.concat(stdout).toString('utf8') : text;
+            text = text === null ? stdout.bytes().toString('utf8') : text;
             return text;
         },
     };

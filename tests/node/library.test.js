@@ -113,6 +113,8 @@ test('a listing read in pieces cut anywhere', () => {
         ['x.srt...\n5 streams', 'x.srt', null, [], [], false],
         // An index out of its place, and a line of other text: read as before the index was passed over.
         ['x.srt...\n3 streams\n  0:\t7\n  5:\t8\nx:\t9\n', 'x.srt', 3, [7, 8, 9], [], false],
+        // More lines than the count line said: the words grow past it.
+        ['x.srt...\n1 streams\n  0:\t1\n  1:\t2\nBAD SIZE\n  2:\t-3\n', 'x.srt', 1, [1, 2, -3], [2], false],
     ];
     for (const [text, container, count, words, bad, end] of rows) {
         const bytes = Buffer.from(text);
