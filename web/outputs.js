@@ -121,6 +121,15 @@ const srtxOutputs = (() => {
         setTimeout(() => release(end), urlLife);
     }
 
+    // Downloads the Blob under a URL of its own. The function that lets go
+    // of the URL closes over the URL alone: made inside a destination, it
+    // kept the destination's state, and so its Blob, alive until the URL's
+    // timer ran out, even when the next run had let go of the URL before.
+    function downloadBlob(blob, name) {
+        const url = URL.createObjectURL(blob);
+        download(url, name, () => URL.revokeObjectURL(url));
+    }
+
     // Lets go of the current download (only if it is still `which`).
     function release(which = current) {
         if (current !== null && current === which) {
@@ -188,8 +197,7 @@ const srtxOutputs = (() => {
                 }
                 worker.postMessage({ type: 'close' });
                 try {
-                    const url = URL.createObjectURL(await blob);
-                    download(url, name, () => URL.revokeObjectURL(url));
+                    downloadBlob(await blob, name);
                 } finally {
                     worker.terminate();
                 }
@@ -234,8 +242,7 @@ const srtxOutputs = (() => {
 
     // The tool's whole text (its bytes, or a string), as a download.
     function saveText(text, name) {
-        const url = URL.createObjectURL(new Blob([text], { type: 'text/plain' }));
-        download(url, name, () => URL.revokeObjectURL(url));
+        downloadBlob(new Blob([text], { type: 'text/plain' }), name);
     }
 
     return { pieceStream: () => pieceStream({ seen: counted }), intoDownload, intoFile, giveBack, detachFrees, release, saveText, measured };

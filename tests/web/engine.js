@@ -25,7 +25,7 @@ async function chromium(profile, downloads) {
         acceptDownloads: true,
         downloadsPath: downloads,
         args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
-            '--disable-sync', '--no-first-run'],
+            '--disable-sync', '--no-first-run', '--js-flags=--expose-gc'],
     });
     return {
         async open(url, requests) {
