@@ -475,7 +475,7 @@
             throw new Error(refused);
         }
         if (size < progressFrom || typeof window.showSaveFilePicker !== 'function') {
-            return srtxOutputs.intoDownload(name);
+            return srtxOutputs.intoDownload(name, size);
         }
         const handle = await window.showSaveFilePicker({ suggestedName: name });
         return srtxOutputs.intoFile(await handle.createWritable());

@@ -25,7 +25,8 @@ const srtxOutputs = (() => {
     // buffers held 1 GiB), moved into a message that nobody will read, which
     // frees it (there the same 64 held 38 MiB at most; in Firefox, detaching
     // them is the cheaper). navigator.userAgentData is Blink's alone.
-    const detachFrees = !('userAgentData' in navigator);
+    const blink = 'userAgentData' in navigator;
+    const detachFrees = !blink;
     const drain = new MessageChannel();
     drain.port2.close();
     const giveBack = (spare) => spare && !spare.buffer.detached &&
@@ -87,16 +88,39 @@ const srtxOutputs = (() => {
     }
     const counted = (waiting) => { measured.waiting = Math.max(measured.waiting, waiting); };
 
+    // Blink keeps the first 5 MiB of a Blob built from a stream in the
+    // browser's own memory (the rest goes to disk) for as long as any handle
+    // to the Blob lives, and the page's handle lives until the page's
+    // collector next runs: measured, 5 MiB a dump, piling up from one dump to
+    // the next. A large download's stream therefore starts with this many
+    // zero bytes, and the Blob the page is given is a slice that leaves them
+    // out, all of it on disk; the whole Blob goes with the worker that built
+    // it.
+    const lead = blink ? 8 << 20 : 0;
+    const leadFrom = 64 << 20;
+
     // A download's worker: builds the Blob from the pieces posted to it,
     // answering each with the spare it gives back, then posts the Blob, or
-    // why it could not be built (the browser's disk full).
+    // why it could not be built (the browser's disk full). A lead message
+    // first puts that many zero bytes ahead of the pieces, which the Blob
+    // posted leaves out.
     function buildBlob() {
         const pieces = pieceStream({ recycle: true });
-        new Response(pieces.stream).blob().then((blob) => postMessage({ type: 'built', blob }),
-            (error) => postMessage({ type: 'failed', message: String(error && error.message || error) }));
+        let head = null;
+        let headSize = 0;
+        new Response(pieces.stream).blob()
+            .then((blob) => postMessage({ type: 'built', blob: headSize ? blob.slice(headSize) : blob }),
+                (error) => postMessage({ type: 'failed', message: String(error && error.message || error) }));
         onmessage = async ({ data }) => {
-            if (data.type === 'piece') {
-                const spare = await pieces.put(data.bytes);
+            if (data.type === 'lead') {
+                head = new Uint8Array(data.size);
+                headSize = data.size;
+                pieces.put(head);
+            } else if (data.type === 'piece') {
+                let spare = await pieces.put(data.bytes);
+                if (spare === head) {
+                    spare = head = null; // not a piece of the page's
+                }
                 postMessage({ type: 'taken', spare }, spare ? [spare.buffer] : []);
             } else {
                 pieces.close();
@@ -149,8 +173,13 @@ const srtxOutputs = (() => {
     // until the page's collector next ran, seldom while the page only passes
     // pieces on. (The page itself must make the URL: Blink downloads no URL
     // a worker made for a page opened from disk.)
-    function intoDownload(name) {
+    //
+    // size: how large the output is expected to be.
+    function intoDownload(name, size = 0) {
         const worker = builder();
+        if (lead > 0 && size >= leadFrom) {
+            worker.postMessage({ type: 'lead', size: lead });
+        }
         const answers = [];
         let failure = null;
         let built;
