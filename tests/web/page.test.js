@@ -250,14 +250,18 @@ const cases = [
         assert.match(await text(tab, '#summary'), /3 streams; 2 BAD SIZE warnings \(one because the file does not end/);
     }],
     // (The row itself stays: a dump rebuilds no rows.)
-    ['after a dump the focus is back on its row\'s button', [example, ssd], async (tab) => {
+    // ... without scrolling the page back to it from where the user is.
+    ['after a dump the focus is back on its row\'s button, the page left where it is', [example, ssd], async (tab) => {
         await tab.evaluate(() => {
+            document.body.prepend(Object.assign(document.createElement('div'), { style: 'height: 5000px' }));
             window.pressed = document.querySelector('#streams tbody tr:nth-child(3) button');
-            window.pressed.focus();
+            window.pressed.focus({ preventScroll: true });
             window.pressed.click();
+            scrollTo(0, 0);
         });
         await download(tab);
         await tab.waitFor(() => document.activeElement === window.pressed && !window.pressed.disabled);
+        assert.equal(await tab.evaluate(() => scrollY), 0);
     }],
     ['a long text shows its head and end, and Save text gives all of it', [made('many.srt', 'streams', '500000')],
         async (tab) => {
