@@ -465,10 +465,10 @@
             // only the collector's next full run takes back.)
             showBusy();
             // A row's Dump button, disabled while it ran, has the focus back
-            // unless the user took it elsewhere meanwhile, without scrolling
-            // the page away from where the user has read on to meanwhile
-            // (in Blink, such a scroll also left megabytes for the
-            // collector, piling up from one dump to the next).
+            // unless the user took it elsewhere meanwhile. The page stays
+            // where the user has scrolled to (in Blink, scrolling back also
+            // left megabytes for the collector, piling up from one dump to
+            // the next).
             if (stream !== null && (document.activeElement === null || document.activeElement === document.body)) {
                 const button = document.querySelector(`#streams button[data-stream="${stream}"]`);
                 (button || $('summary')).focus({ preventScroll: true });
