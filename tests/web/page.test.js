@@ -141,6 +141,12 @@ fs.writeFileSync(big, crypto.randomBytes(65 << 20));
 const huge = path.join(work, 'huge02.ssd');
 fs.closeSync(fs.openSync(huge, 'w'));
 fs.truncateSync(huge, 1 << 30);
+// Stream 2's index slot points at stream 1's entry: 0 bytes on, not 144.
+const broken = damaged('broken.srt', (bytes) => {
+    const slots = bytes.readUInt32BE(12) + 16;
+    bytes.writeUInt32BE(bytes.readUInt32BE(slots + 4), slots + 8);
+});
+const damagedSsd = damaged('damaged.srt', (bytes) => { bytes[bytes.readUInt32BE(4)] = 's'.charCodeAt(0); });
 const exampleText = 'example.srt...\n3 streams\n  0:\t7\n  1:\t1024\n  2:\t-2\nexit status 0\n';
 const exampleRows = [['0', '7', '', ''], ['1', '1024', '', ''], ['2', '-2', '', 'Dump']];
 // A dump into a chosen file that something ends while its pieces are still
@@ -170,11 +176,8 @@ for (const name of ['a/one01.ssd', 'a/one02.ssd', 'a/one100.ssd', 'b/stray07.ssd
 }
 put('a/zero.srt', fs.readFileSync(made('zero.srt', 'streams', '0')));
 put('a/many.srt', fs.readFileSync(made('pages.srt', 'streams', '450')));
-put('b/broken.srt', fs.readFileSync(damaged('broken.srt', (bytes) => {
-    const slots = bytes.readUInt32BE(12) + 16;
-    bytes.writeUInt32BE(bytes.readUInt32BE(slots + 4), slots + 8);
-})));
-put('b/damaged.srt', fs.readFileSync(damaged('damaged.srt', (bytes) => { bytes[bytes.readUInt32BE(4)] = 115; })));
+put('b/broken.srt', fs.readFileSync(broken));
+put('b/damaged.srt', fs.readFileSync(damagedSsd));
 put('b/short.srt', exampleBytes.subarray(0, 10));
 for (const seed of ['1', '3', '4']) {
     put(`b/seed${seed}.srt`, fs.readFileSync(made(`seed${seed}.srt`, 'damaged', seed)));
@@ -222,30 +225,25 @@ const cases = [
         assert.equal(await tab.evaluate(() => !document.getElementById('in-page').hidden), engine === 'webkit');
         await (tab.screenshot && tab.screenshot(path.resolve(web, '../page.png')));
     }],
-    ['names a damaged container\'s step and marks it on the map',
-        [damaged('damaged.srt', (bytes) => { bytes[bytes.readUInt32BE(4)] = 's'.charCodeAt(0); })], async (tab) => {
-            assert.equal(await text(tab, '#failure'),
-                "check SSD block header failed: the SSD block's header is not what a container holds there.");
-            assert.match(await text(tab, '#text'), /error: check SSD block header failed\nexit status 1\n$/);
-            assert.match(await tab.evaluate(() => document.querySelector('.map-failed').getAttribute('aria-label')),
-                /^check SSD block header failed: SSD block header/);
-            // No table of headers alone, no pager; at 360 px the map and the
-            // error line stay within the page's width.
-            assert.deepEqual(await tab.evaluate(() => ['table-box', 'pages'].map((id) => document.getElementById(id).hidden)),
-                [true, true]);
-            assert.ok(await tab.evaluate(() => {
-                document.body.style.width = '360px';
-                const edge = document.body.getBoundingClientRect().right;
-                const inside = (element) => element.getBoundingClientRect().right <= edge &&
-                    element.scrollWidth <= element.clientWidth;
-                return inside(document.querySelector('#map svg')) && inside(document.getElementById('text'));
-            }));
-        }],
-    // Stream 2's index slot points at stream 1's entry: 0 bytes on, not 144.
-    ['shows BAD SIZE before the stream whose DSP entry breaks the packing', [damaged('broken.srt', (bytes) => {
-        const slots = bytes.readUInt32BE(12) + 16;
-        bytes.writeUInt32BE(bytes.readUInt32BE(slots + 4), slots + 8);
-    })], async (tab) => {
+    ['names a damaged container\'s step and marks it on the map', [damagedSsd], async (tab) => {
+        assert.equal(await text(tab, '#failure'),
+            "check SSD block header failed: the SSD block's header is not what a container holds there.");
+        assert.match(await text(tab, '#text'), /error: check SSD block header failed\nexit status 1\n$/);
+        assert.match(await tab.evaluate(() => document.querySelector('.map-failed').getAttribute('aria-label')),
+            /^check SSD block header failed: SSD block header/);
+        // No table of headers alone, no pager; at 360 px the map and the
+        // error line stay within the page's width.
+        assert.deepEqual(await tab.evaluate(() => ['table-box', 'pages'].map((id) => document.getElementById(id).hidden)),
+            [true, true]);
+        assert.ok(await tab.evaluate(() => {
+            document.body.style.width = '360px';
+            const edge = document.body.getBoundingClientRect().right;
+            const inside = (element) => element.getBoundingClientRect().right <= edge &&
+                element.scrollWidth <= element.clientWidth;
+            return inside(document.querySelector('#map svg')) && inside(document.getElementById('text'));
+        }));
+    }],
+    ['shows BAD SIZE before the stream whose DSP entry breaks the packing', [broken], async (tab) => {
         assert.deepEqual(await rows(tab), [['0', '7', '', ''], ['1', '1024', '', ''], ['2', '1024', 'BAD SIZE', '']]);
         assert.match(await text(tab, '#summary'), /3 streams; 2 BAD SIZE warnings \(one because the file does not end/);
     }],
