@@ -157,6 +157,15 @@ async function downloadingTab(browser) {
     return tab;
 }
 
+// A downloading tab that has listed these files, and the browser's PSS once
+// it has settled after that: what memory is measured above.
+async function listedTab(browser, files) {
+    const tab = await downloadingTab(browser);
+    await listed(tab, files);
+    await sleep(2000);
+    return { tab, base: treePss() };
+}
+
 // Clicks a button and waits for the download of size bytes; seconds taken.
 async function dumpSeconds(browser, tab, selector, size) {
     const start = Date.now();
@@ -287,10 +296,7 @@ async function engineDump(browser, tab, size) {
 // after one small listing in the same tab. Chromium's driver chooses the
 // folder itself; Firefox's gives its files to the multiple-file chooser.
 async function folderCheck(browser, engine, small, folder) {
-    const tab = await downloadingTab(browser);
-    await listed(tab, [small]);
-    await sleep(2000);
-    const base = treePss();
+    const { tab, base } = await listedTab(browser, [small]);
     const input = engine === 'chromium' ? '#folder' : '#files';
     await untilMarked(tab, input, 'srtx-checked');
     const containers = fs.readdirSync(folder).flatMap((sub) => fs.readdirSync(path.join(folder, sub))
@@ -360,10 +366,8 @@ async function measure(engine, inputs) {
         console.error(`${engine} so far: ${JSON.stringify(results)}`);
 
         // Memory above a small listing: one 1.5 GiB dump; then 512 MiB twice.
-        let tab = await downloadingTab(browser);
-        await listed(tab, [small, ssd1536]);
-        await sleep(2000);
-        results.base = treePss();
+        let tab;
+        ({ tab, base: results.base } = await listedTab(browser, [small, ssd1536]));
         let at;
         results.peak1536 = await peakDuring(async () => {
             ({ at } = await pageDump(browser, tab, 144 + 1536 * 2 ** 20));
@@ -382,10 +386,8 @@ async function measure(engine, inputs) {
         const enginePairs = [];
         for (let run = 0; run < 5; ++run) {
             for (const [dump, peaksOf] of [[pageDump, pairsOfPeaks], [engineDump, enginePairs]]) {
-                tab = await downloadingTab(browser);
-                await listed(tab, [small, ssd512]);
-                await sleep(2000);
-                const base = treePss();
+                let base;
+                ({ tab, base } = await listedTab(browser, [small, ssd512]));
                 const peaks = [];
                 for (let k = 0; k < 2; ++k) {
                     peaks.push(await peakDuring(() => dump(browser, tab, 144 + (512 << 20))) - base);
