@@ -116,6 +116,9 @@ test('a listing read in pieces cut anywhere', () => {
         // More lines than the count line said: the words grow past it.
         ['x.srt...\n1 streams\n  0:\t1\n  1:\t2\nBAD SIZE\n  2:\t-3\n', 'x.srt', 1, [1, 2, -3], [2], false],
     ];
+    // A damaged container's count line claims far more streams than its text
+    // lists: the words are sized by the text.
+    assert.ok(reader.parse(Buffer.from('x.srt...\n2000000000 streams\n  0:\t1\n'), 'x.srt').words.buffer.byteLength < 1024);
     for (const [text, container, count, words, bad, end] of rows) {
         const bytes = Buffer.from(text);
         for (let cut = 0; cut <= bytes.length; ++cut) {

@@ -60,20 +60,22 @@ const standIns = ({ picker, delay, failAt }) => {
         const blob = blobs.get(this.href);
         window.downloads.push(sha256(blob).then((hash) => ({ name: this.download, size: blob.size, hash, blob })));
     };
+    // (A writable that fails is discarded whole, as a real one's swap file is.)
     window.showSaveFilePicker = picker && (async () => ({
         createWritable: async () => {
             const pieces = [];
-            return {
+            return new WritableStream({
                 write: async (bytes) => {
                     await new Promise((resolve) => setTimeout(resolve, delay));
                     if (pieces.length >= failAt) {
+                        window.saved = 'aborted';
                         throw new DOMException('the disk is full', 'QuotaExceededError');
                     }
                     pieces.push(bytes.slice()); // as a real writable copies what it is given
                 },
                 close: async () => { window.saved = await sha256(new Blob(pieces)); },
                 abort: async () => { window.saved = 'aborted'; },
-            };
+            });
         },
     }));
 };
@@ -306,12 +308,12 @@ const cases = [
     ...[0, 64 << 20].map((size) => [`a download of ${size} bytes expected takes its pieces in order, moved or copied; ` +
         'a spare given back is freed', [example], async (tab) => {
         const result = await tab.evaluate(async (expected) => {
-            const target = srtxOutputs.intoDownload('pieces.bin', expected);
+            const target = srtxPage.outputs.intoDownload('pieces.bin', expected);
             const [whole, shared, spare] = [Uint8Array.of(1, 2, 3), Uint8Array.of(9, 4, 5, 6), new Uint8Array(8)];
             await target.write(whole);
             await target.write(shared.subarray(1));
             await target.finish(true, new AbortController().signal);
-            srtxOutputs.giveBack(spare);
+            srtxPage.outputs.giveBack(spare);
             const { name, blob } = await window.downloads[0];
             return { name, bytes: [...new Uint8Array(await blob.arrayBuffer())], moved: whole.buffer.detached,
                 kept: [...shared], freed: spare.buffer.detached };
@@ -325,12 +327,12 @@ const cases = [
             let collected = false;
             const registry = new FinalizationRegistry(() => { collected = true; });
             await (async () => {
-                const target = srtxOutputs.intoDownload('kept.bin');
+                const target = srtxPage.outputs.intoDownload('kept.bin');
                 await target.write(Uint8Array.of(1));
                 await target.finish(true, new AbortController().signal);
                 registry.register((await window.downloads.pop()).blob, null);
             })();
-            srtxOutputs.release();
+            srtxPage.outputs.release();
             for (let tries = 0; tries < 20 && !collected; ++tries) {
                 gc();
                 await new Promise((resolve) => setTimeout(resolve, 50));
@@ -344,7 +346,7 @@ const cases = [
     // to let the tool wait, nor a file to choose.)
     ['a slow chosen file has no more than four pieces waiting in the page', [example, big], async (tab) => {
         await bigDumpSaved(dumped(1, big))(tab);
-        assert.equal(await tab.evaluate(() => srtxOutputs.measured.waiting), 4);
+        assert.equal(await tab.evaluate(() => srtxPage.outputs.measured.waiting), 4);
     }, { delay: 20, engines: ['chromium', 'firefox'] }],
     ['a chosen file whose disk fills stays as it was', [example, big], async (tab) => {
         await bigDumpSaved('aborted')(tab);
@@ -380,7 +382,8 @@ const cases = [
     }), { delay: 5 }],
     ['a new container drops the earlier pairings', [example, ssd], async (tab) => {
         await tab.setFiles('#files', [example]);
-        await tab.waitFor(() => document.getElementById('pairs-box').hidden);
+        await tab.waitFor(() => document.getElementById('pairs-box').hidden &&
+            /exit status 0\n$/.test(document.getElementById('text').textContent));
         assert.deepEqual((await rows(tab)).map((row) => row[3]), ['', '', '']);
     }],
     ['of two .ssd files with one output name the second is left aside',
@@ -401,7 +404,7 @@ const cases = [
         const paired = await tab.evaluate((ssds) => {
             const items = ['g/c.srt', 'g/c1.srt', 'g/c10.srt', ...ssds]
                 .map((at) => ({ path: at, file: { name: at.split('/').pop() } }));
-            const { containers, pairs } = srtxFolder.pairUp(items);
+            const { containers, pairs } = srtxPage.pairUp(items);
             return ssds.map((at) => {
                 const owner = containers.find((c) => c.ssds.some((file) => file.name === at.split('/').pop()));
                 return owner ? [at, owner.path, pairs.get(owner.ssds.find((file) => file.name === at.split('/').pop()))] : [at, null];
@@ -420,8 +423,8 @@ const cases = [
                     return { readEntries: (give) => setTimeout(() => give(batches.shift())) };
                 },
             } : { isFile: true, fullPath, file: (give) => give({ name: fullPath.split('/').pop() }) });
-            const found = await srtxFolder.walk([entry('/game', [entry('/game/b.srt'),
-                entry('/game/sub', [entry('/game/sub/b00.ssd'), entry('/game/sub/a.srt')])]), entry('/top.srt')]);
+            const found = await srtxPage.walk([entry('/game', [entry('/game/b.srt'),
+                entry('/game/sub', [entry('/game/sub/b00.ssd'), entry('/game/sub/a.srt')])]), entry('/top.srt')], new AbortController().signal);
             return found.map((item) => [item.path, item.file.name]);
         }), [['game/b.srt', 'b.srt'], ['game/sub/a.srt', 'a.srt'], ['game/sub/b00.ssd', 'b00.ssd'], ['top.srt', 'top.srt']]);
     }],

@@ -4,7 +4,6 @@
 // mounted in place.
 // Standard output and error come back byte for byte; each output file leaves
 // the module in pieces as it is written, never held whole inside it.
-'use strict';
 
 // Output pieces are gathered up to this size before they are posted: fewer
 // messages, and each one worth a write of its own at the destination
@@ -50,7 +49,7 @@ self.onmessage = async (event) => {
     detachFrees = event.data.detachFrees;
     pacing = { id, unanswered: 0, resume: null, inMain: false, running: true };
     try {
-        const result = unreadable(files) ? { type: 'unreadable' } : await run(module, args, files, outputs);
+        const result = unreadable(files, event.data.probe) || await run(module, args, files, outputs);
         self.postMessage(result, result.stdout ? [result.stdout.buffer, result.stderr.buffer] : []);
     } catch (error) {
         self.postMessage({ type: 'failed', message: String(error && error.message || error) });
@@ -70,25 +69,31 @@ function describe(event) {
 
 // Some browsers (WebKit, for a page opened from disk) do not let a worker
 // read the files the page was given, nor any Blob at all; the page then
-// reads them itself and hands over their bytes ({ name, contents }).
+// reads them itself and hands over their bytes ({ name, contents }). A file
+// that changed or went after it was chosen fails the same way, so a small
+// Blob the page made itself tells the two apart: where that one reads, the
+// worker reads Files, and only that file's run fails. Gives the message to
+// post instead of running, or null.
 let readable = false;
-function unreadable(files) {
-    if (readable) {
-        return false; // this worker has read a chosen file before
-    }
+function unreadable(files, probe) {
     const reader = new FileReaderSync();
-    try {
-        for (const file of files.filter((given) => given instanceof Blob)) {
-            reader.readAsArrayBuffer(file.slice(0, 1));
+    const fails = (blob) => {
+        try {
+            reader.readAsArrayBuffer(blob.slice(0, 1));
+            return false;
+        } catch (error) {
+            if (error.name === 'NotReadableError' || error.name === 'NotFoundError' || error.name === 'SecurityError') {
+                return true;
+            }
+            throw error;
         }
-        readable = files.some((given) => given instanceof Blob);
-        return false;
-    } catch (error) {
-        if (error.name === 'NotReadableError' || error.name === 'NotFoundError' || error.name === 'SecurityError') {
-            return true;
-        }
-        throw error;
+    };
+    const failed = files.find((given) => given instanceof Blob && fails(given));
+    if (!failed) {
+        readable = readable || files.some((given) => given instanceof Blob);
+        return null;
     }
+    return readable || !fails(probe) ? { type: 'unreadable', name: failed.name } : { type: 'no-files' };
 }
 
 // Instantiates the module; with JSPI, its write import may suspend the run

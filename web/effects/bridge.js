@@ -1,0 +1,168 @@
+// The page's one way to the tool: run srtx with these arguments on these
+// files in a Web Worker, and get back what it printed, its exit status, its
+// output files in pieces and the container reads it made. The module is
+// compiled once; each run is a fresh instance of it in a worker of its own.
+// A worker whose run ended is kept for a later one (in Blink, only after a
+// small run); aborting a run ends its worker, so no half state outlives it.
+// Every result carries the Files it was made from.
+import { wasmBase64, workerSource } from 'srtx-worker';
+import { detachFrees, giveBack } from './outputs.js';
+
+let workerUrl = null;
+let compiled = null;
+// Workers whose runs ended, kept for the next runs (a folder's checks run
+// a few at a time); run numbers tell a late answer from the current run's.
+// One that moved many bytes is ended instead, a fresh one started in its
+// place: the instance it ran and whatever else its collector has not yet
+// taken back go with it, so one large dump leaves nothing to weigh on
+// the next.
+const idle = [];
+const keptIdle = 4;
+const keptUpTo = 64 << 20;
+let runs = 0;
+// Set once a worker could read no File at all, not even a small Blob the
+// page made itself (WebKit, for a page opened from disk): from then on
+// the page reads the files itself, into memory, up to inPageLimit bytes
+// of a run's files and output together. onInPage hears of it once.
+let inPage = false;
+const inPageLimit = 1 << 30;
+let onInPage = () => {};
+export const whenInPage = (listener) => { onInPage = listener; };
+const probe = new Blob([new Uint8Array(1)]);
+
+export function cancelled() {
+    return new DOMException('cancelled', 'AbortError');
+}
+
+// Why a run of this many bytes of files and output cannot be made here,
+// or null when it can.
+export function refusal(bytes) {
+    if (!inPage || bytes <= inPageLimit) {
+        return null;
+    }
+    return `this browser does not let the page's worker read files opened from disk, so the page reads ` +
+        `them into memory, at most 1 GiB of files and outputs together, and this needs ` +
+        `${bytes.toLocaleString('en-US')} bytes. Open the page from a local web server instead ` +
+        `(for example python3 -m http.server in its folder, then http://127.0.0.1:8000/): ` +
+        `there the files are read and written in place`;
+}
+
+// A chosen file that can no longer be read, in plain words.
+export const unreadableFile = (name) => `${name} changed or was removed after it was chosen; choose it again`;
+
+// The chosen files' bytes, for a worker that cannot read the files (nor
+// any Blob the page hands it: it makes its own Files of the bytes); files
+// given as bytes ({ name, size, contents }) already are.
+async function copied(files, signal) {
+    const copies = [];
+    for (const file of files) {
+        try {
+            copies.push(file instanceof Blob ? { name: file.name, contents: await file.arrayBuffer() } : file);
+        } catch {
+            throw new Error(unreadableFile(file.name));
+        }
+        signal.throwIfAborted();
+    }
+    return copies;
+}
+
+function compileOnce() {
+    workerUrl = workerUrl || URL.createObjectURL(new Blob([workerSource], { type: 'text/javascript' }));
+    compiled = compiled || WebAssembly.compile(Uint8Array.from(atob(wasmBase64), (c) => c.charCodeAt(0)));
+}
+
+// The module compiled and a worker started before the first run needs
+// them (the page calls this once it is shown): a person's first listing
+// waits for neither.
+export function prepare() {
+    compileOnce();
+    if (runs === 0 && idle.length === 0) {
+        idle.push(new Worker(workerUrl));
+    }
+}
+
+// args: the command line after the program name, naming files by their
+// names; outputs: names of the files the run may write, handed to
+// onPiece(name, bytes) in pieces as they are written (the run waits when
+// it is a few pieces ahead of onPiece's promises); bytesOut: how large
+// they may grow.
+export function run({ args, files, outputs = [], bytesOut = 0, onPiece = () => {}, signal }) {
+    if (signal.aborted) {
+        return Promise.reject(cancelled());
+    }
+    const moved = files.reduce((sum, file) => sum + file.size, bytesOut);
+    const refused = refusal(moved);
+    if (refused) {
+        return Promise.reject(new Error(refused));
+    }
+    compileOnce();
+    const worker = idle.pop() || new Worker(workerUrl);
+    const id = ++runs;
+    return new Promise((resolve, reject) => {
+        let over = false;
+        const end = (settle, value, reusable = false) => {
+            over = true;
+            signal.removeEventListener('abort', abort);
+            worker.onmessage = worker.onerror = null;
+            if (reusable && idle.length < keptIdle) {
+                idle.push(worker);
+            } else {
+                worker.terminate();
+                if (idle.length === 0) {
+                    idle.push(new Worker(workerUrl)); // the next run need not wait for one to start
+                }
+            }
+            settle(value);
+        };
+        const abort = () => end(reject, cancelled());
+        signal.addEventListener('abort', abort);
+        const start = (given) => compiled.then((module) => {
+            if (!signal.aborted) {
+                worker.postMessage({ type: 'run', id, module, args, files: given, outputs, detachFrees, probe },
+                    given.flatMap((file) => (file instanceof Blob ? [] : [file.contents])));
+            }
+        }).catch((error) => end(reject, error));
+        const startInPage = () =>
+            copied(files, signal).then((copies) => signal.aborted || start(copies), (error) => over || end(reject, error));
+        worker.onmessage = (event) => {
+            const message = event.data;
+            if (message.type === 'piece') {
+                // The worker writes on only as pieces are taken, and
+                // fills the spares it is given again.
+                Promise.resolve(onPiece(message.name, message.bytes)).then((spare) => {
+                    if (over) {
+                        giveBack(spare); // no worker will fill it again (an abort ends the run too)
+                    } else {
+                        const spares = spare instanceof Uint8Array && !spare.buffer.detached ? [spare.buffer] : [];
+                        worker.postMessage({ type: 'taken', id, spare: spares[0] }, spares);
+                    }
+                });
+            } else if (message.type === 'done') {
+                end(resolve, { ...message, files }, moved <= keptUpTo);
+            } else if (message.type === 'unreadable') {
+                // One chosen file, changed or gone: this run fails alone.
+                end(reject, new Error(unreadableFile(message.name)));
+            } else if (message.type === 'no-files') {
+                // (Runs started together may each hear so.)
+                inPage || onInPage();
+                inPage = true;
+                const again = refusal(moved);
+                if (again) {
+                    end(reject, new Error(again));
+                } else {
+                    startInPage();
+                }
+            } else if (message.type === 'problem') {
+                dispatchEvent(new CustomEvent('srtx-problem', { detail: message.message }));
+            } else {
+                end(reject, new Error(message.message || 'the worker could not read the chosen files'));
+            }
+        };
+        worker.onerror = (event) => {
+            event.preventDefault();
+            end(reject, new Error(event.message || 'the tool stopped unexpectedly'));
+        };
+        inPage ? startInPage() : start(files);
+    });
+}
+

@@ -1,0 +1,251 @@
+// The effects the core asks for: listings, a folder's walk and check, and
+// dumps, each a job with an AbortSignal of its own. Every job checks its
+// signal after each await and says nothing once it is aborted; what it says
+// goes back to the core as an event, which decides what it means. Every
+// output's bytes are the tool's own, written by its run in the worker and
+// handed over in pieces.
+import { downloadZip } from 'client-zip';
+import { parse, failedStep } from '../listing_reader.js';
+import { notListed, sortByPath, summarize } from '../core/names.js';
+import { progressFrom } from '../core/state.js';
+import { cancelled, refusal, run } from './bridge.js';
+import { countedPieces, giveBack, intoDownload, intoFile, release } from './outputs.js';
+
+// Runs srtx CONTAINER N DATA.ssd OUTPUT in the worker; resolves to the
+// run's result, the output given to onPiece in pieces as it is written
+// (onPiece's promise kept when the piece is taken) and onProgress told the
+// bytes written so far.
+function dumpOne({ container, stream, ssd, name }, signal, onProgress, onPiece) {
+    let written = 0;
+    return run({
+        args: [container.name, String(stream), ssd.name, name],
+        files: container.name === ssd.name ? [container] : [container, ssd],
+        outputs: [name],
+        bytesOut: 144 + ssd.size,
+        onPiece: (_, bytes) => {
+            written += bytes.length;
+            onProgress(written);
+            return onPiece(bytes);
+        },
+        signal,
+    });
+}
+
+// One ZIP of these dumps (name: each member's path), stored (the streams
+// are not compressed again) and in ZIP64 where it needs to be, as a stream
+// of its bytes. Each dump starts when the ZIP writer comes to its member and
+// its pieces go in as the tool writes them. A dump that fails or is
+// cancelled breaks the stream, so no half archive passes for a whole one;
+// failures then holds the failed dump.
+function zipAll(dumps, onDump, signal) {
+    const failures = [];
+    function member(index, each) {
+        const input = countedPieces();
+        dumpOne({ ...each, name: each.name.split('/').pop() }, signal, (written) => onDump(index, written), input.put)
+            .then((result) => {
+                if (result.status === 0) {
+                    input.close();
+                } else {
+                    failures.push({ ...each, result });
+                    input.fail(new Error(`the dump of stream ${each.stream} failed`));
+                }
+            }, (error) => input.fail(error));
+        return { name: each.name, lastModified: new Date(1980, 0, 1), input: input.stream };
+    }
+    function* members() {
+        for (const [index, each] of dumps.entries()) {
+            yield member(index, each);
+        }
+    }
+    return { zip: downloadZip(members()).body, failures };
+}
+
+// Where an output goes: straight into a file the user chooses, where the
+// browser offers that (File System Access) and the output is large, else
+// into a download. Called at once from the click's handler, while the click
+// still lets the page open a dialog.
+async function saveTarget({ plan, total, inputs }, signal) {
+    release();
+    const refused = refusal(inputs + total);
+    if (refused) {
+        throw new Error(refused);
+    }
+    if (total < progressFrom || typeof window.showSaveFilePicker !== 'function') {
+        return intoDownload(plan.name, total);
+    }
+    const handle = await window.showSaveFilePicker({ suggestedName: plan.name });
+    signal.throwIfAborted();
+    return intoFile(await handle.createWritable(), signal);
+}
+
+// The files of a drop, walking into the folders in it, as { file, path },
+// until the signal is aborted. A folder gives its entries a batch at a time,
+// until an empty one.
+export async function walk(entries, signal) {
+    const found = [];
+    const visit = async (entry) => {
+        signal.throwIfAborted();
+        if (entry.isFile) {
+            const file = await new Promise((resolve, reject) => entry.file(resolve, reject));
+            found.push({ file, path: entry.fullPath.replace(/^\/+/, '') });
+            return;
+        }
+        const reader = entry.createReader();
+        for (;;) {
+            const batch = await new Promise((resolve, reject) => reader.readEntries(resolve, reject));
+            signal.throwIfAborted();
+            if (batch.length === 0) {
+                return;
+            }
+            await Promise.all(batch.map(visit));
+        }
+    };
+    await Promise.all(entries.map(visit));
+    return sortByPath(found);
+}
+
+// A small container goes to its run as bytes, read up to 32 containers
+// ahead (32 MiB at most) while the runs before it go on: in Chromium the
+// worker's synchronous read of a File waits about 1.5 ms a call, where reads
+// in the page overlap. A larger one, or one the page cannot read, goes as
+// the File, mounted in place.
+const readAheadBelow = 1 << 20;
+const readAheadFiles = 32;
+const readAhead = (file) => (file.size > readAheadBelow ? Promise.resolve(file)
+    : file.arrayBuffer().then((contents) => ({ name: file.name, size: file.size, contents }), () => file));
+
+// Lists every container, as many at once as the machine has cores (four at
+// most), calling onResult(index, summary) as each ends, until all are done
+// or the signal is aborted (its AbortError rethrown).
+async function check(containers, signal, onResult) {
+    const lanes = Math.max(1, Math.min(4, navigator.hardwareConcurrency || 1, containers.length));
+    const reads = [];
+    let next = 0;
+    const lane = async () => {
+        while (next < containers.length) {
+            const index = next++;
+            for (let ahead = index; ahead < Math.min(containers.length, index + readAheadFiles); ++ahead) {
+                reads[ahead] = reads[ahead] || readAhead(containers[ahead].file);
+            }
+            const given = await reads[index];
+            reads[index] = null;
+            signal.throwIfAborted();
+            const { name } = containers[index].file;
+            let summary;
+            try {
+                summary = summarize(await run({ args: [name], files: [given], signal }), name);
+            } catch (error) {
+                signal.throwIfAborted();
+                summary = notListed(error.message);
+            }
+            onResult(index, summary);
+        }
+    };
+    await Promise.all(Array.from({ length: lanes }, lane));
+}
+
+// The tool's text as bytes: what it printed, then the exit status.
+function textOf(result) {
+    const status = new TextEncoder().encode(`exit status ${result.status}\n`);
+    const text = new Uint8Array(result.stdout.length + result.stderr.length + status.length);
+    text.set(result.stdout);
+    text.set(result.stderr, result.stdout.length);
+    text.set(status, result.stdout.length + result.stderr.length);
+    return text;
+}
+
+async function listing({ container }, signal) {
+    const result = await run({ args: [container.name], files: [container], signal });
+    const { count, words, badSize, badEnd } = parse(result.stdout, container.name);
+    const step = failedStep(new TextDecoder().decode(result.stderr));
+    return { result: { count, words, badSize, badEnd, step, status: result.status, trace: result.trace, text: textOf(result) } };
+}
+
+async function dump(job, signal, progress) {
+    let target;
+    try {
+        target = await saveTarget(job, signal);
+    } catch (error) {
+        signal.throwIfAborted();
+        error.started = false;
+        throw error;
+    }
+    signal.throwIfAborted();
+    const { plan } = job;
+    if (!plan.zip) {
+        const result = await dumpOne(plan.dumps[0], signal, progress, target.write).catch(async (error) => {
+            await target.finish(false, signal).catch(() => {});
+            throw error;
+        });
+        await target.finish(result.status === 0, signal);
+        return { result: { status: result.status, stdout: result.stdout, stderr: result.stderr } };
+    }
+    // Progress in bytes written of all the dumps.
+    let done = 0;
+    let current = -1;
+    let currentWritten = 0;
+    const onDump = (index, written) => {
+        if (index !== current) {
+            done += currentWritten;
+            current = index;
+        }
+        currentWritten = written;
+        progress(done + written);
+    };
+    const { zip, failures } = zipAll(plan.dumps, onDump, signal);
+    try {
+        const reader = zip.getReader();
+        for (let piece = await reader.read(); !piece.done; piece = await reader.read()) {
+            // The ZIP's pieces come from several workers, none of them
+            // waiting for spares.
+            giveBack(await target.write(piece.value));
+            signal.throwIfAborted();
+        }
+    } catch (error) {
+        await target.finish(false, signal).catch(() => {});
+        signal.throwIfAborted();
+        if (failures.length > 0) {
+            return { result: { failure: failures[0] } };
+        }
+        throw error;
+    }
+    await target.finish(true, signal);
+    return { result: { status: 0 } };
+}
+
+// perform(effect) starts or aborts a job; dispatch(event) hears its answers.
+export function createEffects(dispatch) {
+    const controls = new Map();
+    const bodies = {
+        list: listing,
+        dump,
+        walk: async ({ entries }, signal) => ({ items: await walk(entries, signal) }),
+        check: async (job, signal) => {
+            await check(job.containers, signal, (index, summary) => signal.aborted ||
+                dispatch({ type: 'row', job: job.id, index, summary }));
+            return {};
+        },
+    };
+    function start(job) {
+        const control = new AbortController();
+        controls.set(job.id, control);
+        const { signal } = control;
+        const progress = (written) => signal.aborted || dispatch({ type: 'progress', job: job.id, written });
+        bodies[job.kind](job, signal, progress).then((answer) => {
+            controls.delete(job.id);
+            signal.aborted || dispatch({ type: 'ended', job: job.id, ...answer });
+        }, (error) => {
+            controls.delete(job.id);
+            signal.aborted || dispatch({ type: 'failed', job: job.id, message: String(error && error.message || error),
+                started: error && error.started });
+        });
+    }
+    return function perform(effect) {
+        if (effect.start) {
+            start(effect.start);
+        } else if (controls.has(effect.abort)) {
+            controls.get(effect.abort).abort(cancelled());
+            controls.delete(effect.abort);
+        }
+    };
+}

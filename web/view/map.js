@@ -1,0 +1,211 @@
+// The container map: the file drawn to scale from the reads the tool itself
+// made during the listing (its read trace), headers, indexes and entries on
+// their own lanes, the read where the walk failed marked with its step. What
+// the drawn scale cannot show apart is grouped into bands; a click or Enter
+// zooms into a band or a run, where its entries show one by one.
+const svgNs = 'http://www.w3.org/2000/svg';
+const width = 1000;
+const gutter = 64; // lane names on the left
+const laneTop = [28, 58, 88];
+const laneHeight = 22;
+const laneNames = ['headers', 'indexes', 'entries'];
+const mostItemsPerLane = 400;
+const mostEntriesShown = 400;
+
+// A trace run: [step, start, size, count]; count -1 is the read attempted last.
+function classify(step) {
+    let match;
+    if (step === 'read header') {
+        return { lane: 0, block: 'file', what: 'file header' };
+    }
+    if ((match = /^read (\w+) block header\s*$/.exec(step))) {
+        return { lane: 0, block: match[1].toLowerCase(), what: `${match[1]} block header` };
+    }
+    if ((match = /^read (\w+) entry index$/.exec(step))) {
+        return { lane: 1, block: match[1].toLowerCase(), what: `${match[1]} index slot` };
+    }
+    if ((match = /^read (\w+) entry$/.exec(step))) {
+        return { lane: 2, block: match[1].toLowerCase(), what: `${match[1]} entry` };
+    }
+    return null;
+}
+
+const number = (n) => n.toLocaleString('en-US');
+const bytes = (start, end) => `bytes ${number(start)}\u2013${number(end - 1)}`;
+
+function element(name, attributes, parent) {
+    const node = document.createElementNS(svgNs, name);
+    for (const [key, value] of Object.entries(attributes)) {
+        node.setAttribute(key, String(value));
+    }
+    parent.appendChild(node);
+    return node;
+}
+
+// Draws into figure (an element holding an <svg>, a status line and a
+// "whole file" button) and keeps the view for zooming.
+export function createMap(figure) {
+    const svg = figure.querySelector('svg');
+    const status = figure.querySelector('.map-status');
+    const reset = figure.querySelector('.map-reset');
+    let model = null;
+    let view = [0, 1];
+
+    reset.addEventListener('click', () => {
+        if (model) {
+            view = [0, model.fileSize];
+            draw();
+        }
+    });
+
+    function show(fileSize, trace, failedStep) {
+        const runs = [];
+        let last = null;
+        for (const [step, start, size, count] of trace) {
+            const kind = classify(step);
+            if (count < 0) {
+                last = step ? { step, start, end: start + size, kind } : null;
+            } else if (kind) {
+                runs.push({ ...kind, step, start, size, count, end: start + size * count });
+            }
+        }
+        runs.sort((a, b) => a.start - b.start);
+        const end = runs.reduce((most, run) => Math.max(most, run.end), Math.max(fileSize, last ? last.end : 0, 1));
+        model = { fileSize: end, runs, last, failedStep };
+        view = [0, end];
+        draw();
+    }
+
+    function x(position) {
+        return gutter + ((position - view[0]) / (view[1] - view[0])) * (width - gutter);
+    }
+
+    // The items of one lane in view: runs, entries of a run when few
+    // enough show, or bands of neighbours too close to tell apart.
+    function itemsOf(lane) {
+        const items = [];
+        for (const run of model.runs) {
+            if (run.lane !== lane || run.end <= view[0] || run.start >= view[1]) {
+                continue;
+            }
+            const shownFrom = Math.max(0, Math.floor((view[0] - run.start) / run.size));
+            const shownTo = Math.min(run.count, Math.ceil((view[1] - run.start) / run.size));
+            const perEntry = (run.size / (view[1] - view[0])) * (width - gutter);
+            if (run.count > 1 && shownTo - shownFrom <= mostEntriesShown && perEntry >= 3) {
+                for (let k = shownFrom; k < shownTo; ++k) {
+                    const start = run.start + k * run.size;
+                    items.push({ ...run, start, end: start + run.size, count: 1 });
+                }
+            } else {
+                items.push(run);
+            }
+        }
+        if (items.length <= mostItemsPerLane) {
+            return items;
+        }
+        const bands = [];
+        const gap = ((view[1] - view[0]) / (width - gutter)) * 2;
+        for (const item of items) {
+            const band = bands[bands.length - 1];
+            if (band && item.start - band.end <= gap) {
+                band.end = Math.max(band.end, item.end);
+                band.reads += item.count;
+                band.runs += 1;
+            } else {
+                bands.push({ ...item, band: true, reads: item.count, runs: 1 });
+            }
+        }
+        return bands;
+    }
+
+    function describe(item) {
+        if (item.band) {
+            return `${number(item.reads)} reads in ${number(item.runs)} runs, ${bytes(item.start, item.end)}` +
+                ' (click to zoom in)';
+        }
+        if (item.count > 1) {
+            return `${number(item.count)} \u00d7 ${item.what} of ${item.size} bytes, ${bytes(item.start, item.end)}` +
+                ' (click to zoom in)';
+        }
+        return `${item.what}, ${bytes(item.start, item.end)}`;
+    }
+
+    function draw() {
+        svg.replaceChildren();
+        element('rect', { x: gutter, y: 24, width: width - gutter, height: 90, class: 'map-file' }, svg);
+        [['file', 'file header'], ['rnd', 'RND'], ['ssd', 'SSD'], ['srt', 'SRT'], ['dsp', 'DSP']]
+            .forEach(([block, name], k) => {
+                element('rect', { x: gutter + k * 90, y: 5, width: 12, height: 12, class: `map-item ${block}` }, svg);
+                element('text', { x: gutter + k * 90 + 16, y: 15, class: 'map-lane' }, svg).textContent = name;
+            });
+        laneNames.forEach((name, lane) => {
+            element('text', { x: 4, y: laneTop[lane] + 15, class: 'map-lane' }, svg).textContent = name;
+            for (const item of itemsOf(lane)) {
+                const left = Math.max(gutter, x(item.start));
+                const right = Math.min(width, x(item.end));
+                const rect = element('rect', {
+                    x: left, y: laneTop[lane], width: Math.max(1.5, right - left), height: laneHeight,
+                    class: `map-item ${item.block}${item.band ? ' band' : ''}`, tabindex: 0,
+                }, svg);
+                const text = describe(item);
+                rect.setAttribute('aria-label', text);
+                element('title', {}, rect).textContent = text;
+                const say = () => { status.textContent = text; };
+                rect.addEventListener('mouseenter', say);
+                rect.addEventListener('focus', say);
+                const zoom = () => {
+                    if (item.band || item.count > 1) {
+                        const margin = (item.end - item.start) * 0.05;
+                        view = [Math.max(0, item.start - margin), Math.min(model.fileSize, item.end + margin)];
+                        draw();
+                        status.textContent = `zoomed to ${bytes(Math.floor(view[0]), Math.ceil(view[1]))}`;
+                    }
+                };
+                rect.addEventListener('click', zoom);
+                rect.addEventListener('keydown', (event) => {
+                    if (event.key === 'Enter' || event.key === ' ') {
+                        event.preventDefault();
+                        zoom();
+                    }
+                });
+            }
+        });
+        for (let k = 0; k <= 4; ++k) {
+            const position = view[0] + ((view[1] - view[0]) * k) / 4;
+            const label = element('text', {
+                x: gutter + ((width - gutter) * k) / 4, y: 130, class: 'map-axis',
+                'text-anchor': k === 0 ? 'start' : k === 4 ? 'end' : 'middle',
+            }, svg);
+            label.textContent = number(Math.round(position));
+        }
+        drawFailure();
+    }
+
+    function drawFailure() {
+        const { last, failedStep } = model;
+        if (!failedStep) {
+            return;
+        }
+        const caption = element('text', { x: width, y: 142, class: 'map-failed-caption', 'text-anchor': 'end' }, svg);
+        const block = (/\b(RND|SSD|SRT|DSP)\b/.exec(failedStep) || [])[1];
+        const atLastRead = last && last.kind &&
+            (last.step === failedStep || (/^check /.test(failedStep) && last.kind.block === (block || '').toLowerCase()));
+        if (!atLastRead) {
+            caption.textContent = `${failedStep} failed before any read of it`;
+            return;
+        }
+        caption.textContent = `${failedStep} failed at ${bytes(last.start, last.end)}`;
+        const left = Math.max(gutter, Math.min(width - 3, x(last.start)));
+        const mark = element('rect', {
+            x: left, y: laneTop[last.kind.lane] - 3, width: Math.max(3, Math.min(width, x(last.end)) - left),
+            height: laneHeight + 6, class: 'map-failed', tabindex: 0,
+        }, svg);
+        const text = `${failedStep} failed: ${last.kind.what}, ${bytes(last.start, last.end)}`;
+        mark.setAttribute('aria-label', text);
+        element('title', {}, mark).textContent = text;
+        mark.addEventListener('focus', () => { status.textContent = text; });
+        mark.addEventListener('mouseenter', () => { status.textContent = text; });
+    }
+
+    return { show };
+}
