@@ -203,7 +203,7 @@ async function paintSeconds(tab, container) {
     await tab.waitFor(() => /exit status \d+\n$/.test(document.getElementById('text').textContent), null, 600000);
     const painted = await tab.evaluate(() => window.marked);
     const floor = await tab.evaluate(async () => {
-        const file = document.getElementById('files').files[0];
+        const file = srtxPage.current().choice.container;
         const start = performance.now();
         const read = await new Promise((resolve) => {
             const worker = new Worker(URL.createObjectURL(new Blob([`onmessage = (event) => {
@@ -233,7 +233,7 @@ async function paintSeconds(tab, container) {
 async function floorSeconds(browser, tab, size) {
     const start = Date.now();
     await tab.evaluate(() => {
-        const ssd = document.getElementById('files').files[1];
+        const [ssd] = srtxPage.current().choice.ssds;
         const worker = new Worker(URL.createObjectURL(new Blob([`onmessage = (event) => {
             const reader = new FileReaderSync();
             for (let at = 0; at < event.data.size; at += 16 << 20) {
@@ -242,7 +242,7 @@ async function floorSeconds(browser, tab, size) {
             }
             postMessage(null);
         };`])));
-        const target = srtxOutputs.intoDownload('floor.kvdsp', 144 + ssd.size);
+        const target = srtxPage.outputs.intoDownload('floor.kvdsp', 144 + ssd.size);
         target.write(new Uint8Array(144));
         worker.onmessage = (event) => {
             if (event.data === null) {
@@ -285,7 +285,7 @@ async function engineDump(browser, tab, size) {
             link.click();
             link.remove();
         };
-        worker.postMessage(document.getElementById('files').files[1]);
+        worker.postMessage(srtxPage.current().choice.ssds[0]);
     });
     await downloaded(browser.downloads, size);
 }

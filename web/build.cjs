@@ -4,8 +4,8 @@
 // as one string, with the WebAssembly as base64, since such a page may start
 // a worker only from a Blob, not from a file. Or, with "reader",
 // the listing reader as the CommonJS file the Node library requires.
-//   node web/build.js page SRTX_WEB_JS ZIP_LICENSE OUTPUT_FOLDER
-//   node web/build.js reader OUTPUT_FILE
+//   node web/build.cjs page SRTX_WEB_JS ZIP_LICENSE OUTPUT_FOLDER
+//   node web/build.cjs reader OUTPUT_FILE
 'use strict';
 const esbuild = require('esbuild');
 const fs = require('fs');

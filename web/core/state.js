@@ -272,13 +272,12 @@ function ended(state, job, event, effects) {
     }
     const { plan } = job;
     const { result } = event;
-    if (result.failure) {
-        return say(state, placeOf(plan), failedDump(result.failure));
+    const failure = result.failure || (result.status !== 0 && plan.dumps.length === 1 ? { ...plan.dumps[0], result } : null);
+    if (failure || result.status !== 0) {
+        return say(state, placeOf(plan), failure ? failedDump(failure) : `${dumpLabel(job)} did not finish.`);
     }
     if (!plan.zip) {
-        const [{ stream, name }] = plan.dumps;
-        return say(state, placeOf(plan), result.status === 0 ? `Dumped stream ${stream} into ${name}.`
-            : failedDump({ ...plan.dumps[0], result }));
+        return say(state, placeOf(plan), `Dumped stream ${plan.dumps[0].stream} into ${plan.name}.`);
     }
     const containers = new Set(plan.dumps.map((each) => each.container)).size;
     return say(state, placeOf(plan), `Dumped ${plural(plan.dumps.length, 'stream')}` +
