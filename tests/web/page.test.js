@@ -114,8 +114,12 @@ const download = async (tab) => {
     });
 };
 // Clicks a Dump all button; the path of the ZIP it downloaded, written out.
-const zipped = async (tab, button) => {
-    await click(tab, button);
+// (then: a row of a folder to open at once, while the ZIP is being made.)
+const zipped = async (tab, button, then = null) => {
+    await tab.evaluate(([pressed, row]) => {
+        document.querySelector(pressed).click();
+        row && [...document.querySelectorAll('#containers button')].find((b) => b.textContent === row).click();
+    }, [button, then]);
     const { name } = await download(tab);
     const bytes = await tab.evaluate(async () => [...new Uint8Array(await (await window.downloads[0]).blob.arrayBuffer())]);
     fs.writeFileSync(path.join(work, name), Buffer.from(bytes));
@@ -151,6 +155,10 @@ const broken = damaged('broken.srt', (bytes) => {
     bytes.writeUInt32BE(bytes.readUInt32BE(slots + 4), slots + 8);
 });
 const damagedSsd = damaged('damaged.srt', (bytes) => { bytes[bytes.readUInt32BE(4)] = 's'.charCodeAt(0); });
+const changing = path.join(work, 'changing02.ssd');
+fs.copyFileSync(ssd, changing);
+const again = path.join(work, 'again.srt');
+fs.copyFileSync(example, again);
 const exampleText = 'example.srt...\n3 streams\n  0:\t7\n  1:\t1024\n  2:\t-2\nexit status 0\n';
 const exampleRows = [['0', '7', '', ''], ['1', '1024', '', ''], ['2', '-2', '', 'Dump']];
 // A dump into a chosen file that something ends while its pieces are still
@@ -202,16 +210,16 @@ const folderChecked = (prefix, shot = false) => async (tab) => {
     });
     assert.deepEqual(shown.map(([at, streams, warnings, result]) => [at, streams, warnings, result.split(':')[0]]), expected);
     await (shot && tab.screenshot && tab.screenshot(path.resolve(web, '../folder.png')));
-    const zip = await zipped(tab, '#dump-folder');
+    // A row opened while the folder's ZIP is made is a view within the
+    // folder: the ZIP goes on, and the row's Dump buttons wait for it.
+    const zip = await zipped(tab, '#dump-folder', prefix(path.join(game, 'a/one.srt')));
     const members = execFileSync('unzip', ['-Z1', zip]).toString().trim().split('\n');
     assert.deepEqual(members, ['a/one01.kvdsp', 'a/one02.kvdsp', 'a/one100.kvdsp'].map((member) => prefix(path.join(game, member))));
     for (const [member, stream] of [[members[0], 1], [members[1], 2]]) {
         assert.deepEqual(execFileSync('unzip', ['-p', zip, member]), fs.readFileSync(dumped(stream, ssd)));
     }
     assert.match(await text(tab, '#folder-status'), new RegExp(`Left out: ${prefix(path.join(game, 'b/damaged.srt'))} \\(check SSD`));
-    // A row opens its container's view, with the folder's pairing.
-    await tab.evaluate((at) => [...document.querySelectorAll('#containers button')].find((b) => b.textContent === at).click(),
-        prefix(path.join(game, 'a/one.srt')));
+    // The row opened its container's view, with the folder's pairing.
     await tab.waitFor(() => /exit status 0\n$/.test(document.getElementById('text').textContent));
     assert.deepEqual((await rows(tab)).map((row) => row[3]), ['', 'Dump', 'Dump']);
 };
@@ -380,11 +388,68 @@ const cases = [
         await tab.setFiles('#files', [example]);
         await tab.waitFor((expected) => document.getElementById('text').textContent === expected, exampleText);
     }), { delay: 5 }],
+    // ... at once, while the new container's listing runs.
     ['a new container drops the earlier pairings', [example, ssd], async (tab) => {
+        await tab.setFiles('#files', [made('many.srt', 'streams', '500000')]);
+        assert.deepEqual(await tab.evaluate(() => [document.getElementById('summary').textContent,
+            document.getElementById('pairs-box').hidden]), ['Listing many.srt\u2026', true]);
         await tab.setFiles('#files', [example]);
-        await tab.waitFor(() => document.getElementById('pairs-box').hidden &&
-            /exit status 0\n$/.test(document.getElementById('text').textContent));
+        await tab.waitFor(() => /exit status 0\n$/.test(document.getElementById('text').textContent));
         assert.deepEqual((await rows(tab)).map((row) => row[3]), ['', '', '']);
+    }],
+    // Dropped just as an old dump's download is being completed (its Blob's
+    // worker told to close).
+    ...[['a dump', '#streams tbody tr:nth-child(2) button'], ["Dump all's ZIP", '#dump-all']].map(([what, button]) => [
+        `a container dropped as ${what} is being completed ends it unsaid`, [example, big], async (tab) => {
+            await tab.evaluate(([pressed, bytes]) => {
+                const post = Worker.prototype.postMessage;
+                Worker.prototype.postMessage = function (message, ...rest) {
+                    if (message && message.type === 'close') {
+                        const dropped = new DataTransfer();
+                        dropped.items.add(new File([Uint8Array.from(bytes)], 'fresh.srt'));
+                        document.dispatchEvent(new DragEvent('drop', { dataTransfer: dropped }));
+                    }
+                    return post.call(this, message, ...rest);
+                };
+                document.querySelector(pressed).click();
+            }, [button, [...exampleBytes]]);
+            await tab.waitFor((expected) => document.getElementById('text').textContent === expected,
+                exampleText.replace('example', 'fresh'));
+            await new Promise((resolve) => setTimeout(resolve, 1000));
+            assert.equal(await tab.evaluate(() => window.downloads.length), 0);
+            assert.equal(await text(tab, '#summary'), 'fresh.srt: 3 streams.');
+        }, { picker: false }]),
+    ['a folder walk that ends after a later choice changes nothing', [example], async (tab) => {
+        await tab.evaluate(() => srtxPage.dispatch({ type: 'dropped-folder', entries: [{ isDirectory: true, fullPath: '/slow',
+            createReader: () => ({ readEntries: (give) => setTimeout(() => give([]), 1500) }) }] }));
+        await tab.setFiles('#files', [example, ssd]);
+        await tab.waitFor((expected) => document.getElementById('text').textContent === expected, exampleText);
+        await new Promise((resolve) => setTimeout(resolve, 2500));
+        assert.equal(await tab.evaluate(() => document.getElementById('folder-view').hidden), true);
+        assert.deepEqual(await rows(tab), exampleRows);
+    }],
+    // A file changed or removed after it was chosen cannot be read any more
+    // (Chromium refuses a changed one and still reads a removed one; Firefox
+    // reads a changed one and refuses a removed one); chosen again, it
+    // takes the earlier one's place.
+    ['a .ssd file changed after it was chosen fails its own dump alone', [example, changing], async (tab) => {
+        engine === 'chromium' ? fs.appendFileSync(changing, 'more') : fs.rmSync(changing);
+        await click(tab, '#streams tbody tr:nth-child(3) button');
+        await tab.waitFor(() => /did not finish/.test(document.getElementById('summary').textContent));
+        assert.equal(await text(tab, '#summary'),
+            'The dump did not finish: changing02.ssd changed or was removed after it was chosen; choose it again.');
+        fs.writeFileSync(changing, 'more');
+        await tab.setFiles('#files', [changing]);
+        await click(tab, '#streams tbody tr:nth-child(3) button');
+        assert.equal((await download(tab)).hash, sha256(dumped(2, changing)));
+        // (Only WebKit's worker reads no File at all, from disk.)
+        assert.equal(await tab.evaluate(() => srtxPage.current().readsInPage), engine === 'webkit');
+    }],
+    ['each choice clears its input, so the same file chosen again is read again', [again], async (tab) => {
+        assert.equal(await tab.evaluate(() => document.getElementById('files').value), '');
+        fs.copyFileSync(damagedSsd, again);
+        await tab.setFiles('#files', [again]);
+        await tab.waitFor(() => /check SSD block header failed/.test(document.getElementById('failure').textContent));
     }],
     ['of two .ssd files with one output name the second is left aside',
         [example, ssd, path.join(work, 'a01.ssd'), path.join(work, 'a01.SSD')], async (tab) => {

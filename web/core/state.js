@@ -128,6 +128,15 @@ function chooseFiles(state, items, effects) {
     const taken = new Set(joined.map((ssd) => outputName(ssd.name).toLowerCase()));
     for (const ssd of ssds) {
         const output = outputName(ssd.name).toLowerCase();
+        // The same file chosen again (edited or put back since) takes the
+        // earlier one's place and pairing.
+        const earlier = joined.findIndex((file) => file.name === ssd.name);
+        if (earlier >= 0) {
+            target.pairs.set(ssd, target.pairs.get(joined[earlier]));
+            target.pairs.delete(joined[earlier]);
+            joined[earlier] = ssd;
+            continue;
+        }
         if (taken.has(output)) {
             sameOutput.push(ssd);
             continue;

@@ -77,15 +77,14 @@ function describe(event) {
 let readable = false;
 function unreadable(files, probe) {
     const reader = new FileReaderSync();
+    // (Each engine has its own error for it: Firefox's for a removed file
+    // is not even a DOMException.)
     const fails = (blob) => {
         try {
             reader.readAsArrayBuffer(blob.slice(0, 1));
             return false;
-        } catch (error) {
-            if (error.name === 'NotReadableError' || error.name === 'NotFoundError' || error.name === 'SecurityError') {
-                return true;
-            }
-            throw error;
+        } catch {
+            return true;
         }
     };
     const failed = files.find((given) => given instanceof Blob && fails(given));
