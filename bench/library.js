@@ -1,21 +1,44 @@
-// The Node library's costs, in one process: many list() calls of a small
-// container, and list() of a large one. Prints seconds: the 1,000 calls in
-// all, then the medians of seven large listings, without and with reading
-// their streams (made when first read).
+// The Node library's costs, in one process. Prints seconds: 1,000 list()
+// calls of a small container one after another; the medians of seven large
+// listings, without and with reading their streams (made when first read);
+// the largest gap between ticks of a 1 ms timer during a large listing;
+// four large listings at once, then the same four one after another.
 //   node bench/library.js NPM_FOLDER SMALL_CONTAINER LARGE_CONTAINER
+// With --batch, in a fresh process: Promise.all of list() over every
+// container of the folder, from the first call (the module's compile
+// included) to the last result.
+//   node bench/library.js --batch NPM_FOLDER FOLDER
 'use strict';
-const [npm, small, large] = process.argv.slice(2);
-const srtx = require(require('path').resolve(npm));
+const fs = require('fs');
+const path = require('path');
 
 const seconds = (start) => Number(process.hrtime.bigint() - start) / 1e9;
 
-(async () => {
+async function batch(npm, folder) {
+    const srtx = require(path.resolve(npm));
+    const containers = fs.readdirSync(folder).map((name) => path.join(folder, name));
+    const start = process.hrtime.bigint();
+    const listed = await Promise.all(containers.map((container) => srtx.list(container)));
+    const took = seconds(start);
+    if (listed.some((result) => result.status !== 0)) {
+        throw new Error('a container of the batch did not list');
+    }
+    console.log(took);
+}
+
+async function costs(npm, small, large) {
+    const srtx = require(path.resolve(npm));
     await srtx.list(small);
     let start = process.hrtime.bigint();
     for (let i = 0; i < 1000; ++i) {
         await srtx.list(small);
     }
     const calls = seconds(start);
+    const listedWhole = (listed) => {
+        if (listed.status !== 0 || listed.streams.length !== listed.count) {
+            throw new Error('the large listing did not list every stream');
+        }
+    };
     // The median of seven large listings; objects: with the streams read.
     const median = async (objects) => {
         const times = [];
@@ -24,11 +47,34 @@ const seconds = (start) => Number(process.hrtime.bigint() - start) / 1e9;
             const listed = await srtx.list(large);
             const streams = objects ? listed.streams : null;
             times.push(seconds(start));
-            if (listed.status !== 0 || (streams ?? listed.streams).length !== listed.count) {
-                throw new Error('the large listing did not list every stream');
-            }
+            listedWhole(listed, streams);
         }
         return times.sort((a, b) => a - b)[3];
     };
-    console.log(calls, await median(false), await median(true));
-})();
+    const plain = await median(false);
+    const objects = await median(true);
+    let last = process.hrtime.bigint();
+    let gap = 0;
+    const timer = setInterval(() => {
+        const now = process.hrtime.bigint();
+        gap = Math.max(gap, Number(now - last) / 1e9);
+        last = now;
+    }, 1);
+    last = process.hrtime.bigint();
+    listedWhole(await srtx.list(large));
+    clearInterval(timer);
+    start = process.hrtime.bigint();
+    (await Promise.all([1, 2, 3, 4].map(() => srtx.list(large)))).forEach(listedWhole);
+    const together = seconds(start);
+    start = process.hrtime.bigint();
+    for (let i = 0; i < 4; ++i) {
+        listedWhole(await srtx.list(large));
+    }
+    console.log(calls, plain, objects, gap, together, seconds(start));
+}
+
+const [first, ...rest] = process.argv.slice(2);
+(first === '--batch' ? batch(...rest) : costs(first, ...rest)).catch((error) => {
+    console.error(error);
+    process.exit(1);
+});

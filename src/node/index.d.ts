@@ -1,4 +1,5 @@
-// srtx as a library for Node programs.
+// srtx as a library for Node programs: the CommonJS entry, require('srtx').
+/// <reference types="node" />
 
 /** What the command printed and its exit status, byte for byte. */
 export interface RunResult {
@@ -37,14 +38,22 @@ export interface DumpResult {
     message: string;
 }
 
+export interface CallOptions {
+    /** Ends the run where it stands (its worker thread is stopped); the call
+     *  rejects with an AbortError. */
+    signal?: AbortSignal;
+}
+
+/** A path: a string or a file: URL, with no NUL byte. */
+export type PathLike = string | URL;
+
 /** Runs srtx with the arguments after the program name. */
-export function run(args: readonly string[]): Promise<RunResult>;
+export function run(args: readonly string[], options?: CallOptions): Promise<RunResult>;
 /** Lists a container. Relative paths resolve against process.cwd(). */
-export function list(containerPath: string): Promise<ListResult>;
-/** Writes stream's DspEntry followed by the .ssd file's bytes to output. */
-export function dump(container: string, stream: number | string, ssd: string, output: string): Promise<DumpResult>;
+export function list(containerPath: PathLike, options?: CallOptions): Promise<ListResult>;
+/** Writes stream's DspEntry followed by the .ssd file's bytes to output.
+ *  stream: a safe integer, or a string passed exactly as a shell passes it. */
+export function dump(container: PathLike, stream: number | string, ssd: PathLike, output: PathLike,
+    options?: CallOptions): Promise<DumpResult>;
 /** A failed step in plain words. */
 export function explainStep(step: string): string;
-
-declare const srtx: { run: typeof run; list: typeof list; dump: typeof dump; explainStep: typeof explainStep };
-export default srtx;

@@ -10,6 +10,7 @@ const { execFileSync, spawnSync } = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
+const { pathToFileURL } = require('node:url');
 
 const root = path.resolve(__dirname, '../..');
 const npm = path.resolve(process.env.SRTX_NPM || 'build/wasm/npm');
@@ -92,12 +93,82 @@ test('dump() writes the command\'s bytes, and reports a bad stream number or a f
     assert.deepEqual(fs.readFileSync(path.join(work, 'out.kvdsp')), fs.readFileSync(expected));
 });
 
-test('misuse throws; the ES module gives the same calls', async () => {
-    await assert.rejects(srtx.list(3), TypeError);
-    await assert.rejects(srtx.run('example.srt'), TypeError);
-    await assert.rejects(srtx.dump(example, 1.5, ssd, 'out'), TypeError);
+// [call, what it throws (its class and code) or the dump's result]
+test('arguments are checked as fs checks them; the ES module gives the same calls', async () => {
+    const out = path.join(work, 'args.kvdsp');
+    const rows = [
+        [() => srtx.list(3), TypeError, 'ERR_INVALID_ARG_TYPE'],
+        [() => srtx.list(Buffer.from(example)), TypeError, 'ERR_INVALID_ARG_TYPE'],
+        [() => srtx.list(`${example}\0.txt`), TypeError, 'ERR_INVALID_ARG_VALUE'],
+        [() => srtx.list(new URL('https://example.org/example.srt')), TypeError, 'ERR_INVALID_URL_SCHEME'],
+        [() => srtx.run('example.srt'), TypeError, 'ERR_INVALID_ARG_TYPE'],
+        [() => srtx.dump(example, 2, ssd, `${out}\0.bak`), TypeError, 'ERR_INVALID_ARG_VALUE'],
+        [() => srtx.dump(example, 1e21, ssd, out), RangeError, 'ERR_OUT_OF_RANGE'],
+        [() => srtx.dump(example, 1.5, ssd, out), RangeError, 'ERR_OUT_OF_RANGE'],
+        [() => srtx.dump(example, NaN, ssd, out), RangeError, 'ERR_OUT_OF_RANGE'],
+        [() => srtx.dump(example, '1000000000000000000000', ssd, out),
+            { status: 1, failedStep: null, message: 'bad stream number, there are 3 stream headers in this .srt' }],
+        [() => srtx.dump(example, -1, ssd, out),
+            { status: 1, failedStep: null, message: 'bad stream number, there are 3 stream headers in this .srt' }],
+        [() => srtx.dump(pathToFileURL(example), 2, pathToFileURL(ssd), pathToFileURL(out)),
+            { status: 0, failedStep: null, message: '' }],
+    ];
+    for (const [call, kind, code] of rows) {
+        if (typeof kind === 'function') {
+            await assert.rejects(call(), (error) => error instanceof kind && error.code === code, String(call));
+        } else {
+            assert.deepEqual(await call(), kind, String(call));
+        }
+    }
+    assert.equal((await srtx.list(pathToFileURL(example))).count, 3);
     const esm = await import(path.join(npm, 'lib/index.mjs'));
     assert.equal((await esm.list(example)).count, 3);
+});
+
+test('README\'s example runs as pasted', () => {
+    const block = /## With Node[\s\S]*?```js\n([\s\S]*?)```/.exec(fs.readFileSync(path.join(root, 'README.md'), 'utf8'))[1];
+    const at = fs.mkdtempSync(path.join(work, 'readme-'));
+    fs.mkdirSync(path.join(at, 'node_modules'));
+    fs.symlinkSync(npm, path.join(at, 'node_modules/srtx'));
+    fs.copyFileSync(example, path.join(at, 'c.srt'));
+    fs.copyFileSync(ssd, path.join(at, 'c02.ssd'));
+    fs.writeFileSync(path.join(at, 'example.mjs'), block);
+    assert.equal(execFileSync('node', ['example.mjs'], { cwd: at }).toString(), '3 0 0\n');
+});
+
+// A run is in a worker thread: the caller's timers fire and its reads go on
+// meanwhile, calls at once give what calls in turn give, and an abort ends
+// the run.
+test('a call leaves the event loop free, runs beside others, and ends on abort', async () => {
+    const large = made('large.srt', 'streams', '1000000');
+    let ticks = 0;
+    const timer = setInterval(() => { ticks += 1; }, 1);
+    const { count } = await srtx.list(large);
+    clearInterval(timer);
+    assert.equal(count, 1000000);
+    assert.ok(ticks > 3, `${ticks} ticks of a 1 ms timer during the listing`);
+
+    const fifo = path.join(work, 'fifo.kvdsp');
+    const data = path.join(work, 'mib01.ssd');
+    fs.writeFileSync(data, Buffer.alloc(1 << 20, 7));
+    execFileSync('mkfifo', [fifo]);
+    const read = fs.promises.readFile(fifo);
+    assert.deepEqual(await srtx.dump(example, 1, data, fifo), { status: 0, failedStep: null, message: '' });
+    assert.equal((await read).length, 144 + (1 << 20));
+
+    const listed = (c) => srtx.list(c.file).then((r) => [r.status, r.count, r.text]);
+    const oneByOne = [];
+    for (const c of cases) {
+        oneByOne.push(await listed(c));
+    }
+    assert.deepEqual(await Promise.all(cases.map(listed)), oneByOne);
+
+    for (const when of [0, 5]) {
+        const control = new AbortController();
+        when ? setTimeout(() => control.abort(), when) : control.abort();
+        await assert.rejects(srtx.list(large, { signal: control.signal }), { name: 'AbortError', code: 'ABORT_ERR' });
+    }
+    assert.equal((await srtx.list(example, { signal: new AbortController().signal })).count, 3);
 });
 
 // The listing as the tool prints it, in pieces cut anywhere: every cut gives

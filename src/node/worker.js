@@ -1,0 +1,108 @@
+// One worker thread of the library's pool: runs the tool, one fresh instance
+// of its WebAssembly module per call (the module compiled once, by the
+// process, and handed over), and reads a listing's text as it is printed,
+// so that neither the run nor the reading is ever on the caller's thread.
+// Between calls it makes the next call's instance ahead.
+'use strict';
+
+const { parentPort, workerData } = require('worker_threads');
+const createSrtx = require('./srtx-module.js');
+const orderedStreams = require('./node_streams.js');
+const listingReader = require('./listing_reader.js');
+
+// What the tool prints, gathered in chunks that grow with the output to
+// 1 MiB: each piece is copied once, into place, and handed to onPiece (where
+// given) as a view of its chunk.
+function gathering(onPiece = null) {
+    const chunks = [];
+    let chunk = new Uint8Array(0);
+    let filled = 0;
+    let total = 0;
+    return {
+        write(bytes) {
+            for (let at = 0; at < bytes.length;) {
+                if (filled === chunk.length) {
+                    if (filled) {
+                        chunks.push(chunk);
+                    }
+                    chunk = new Uint8Array(Math.min(1 << 20, Math.max(1 << 14, total)));
+                    filled = 0;
+                }
+                const part = bytes.subarray(at, at + chunk.length - filled);
+                chunk.set(part, filled);
+                if (onPiece) {
+                    onPiece(chunk.subarray(filled, filled + part.length));
+                }
+                filled += part.length;
+                total += part.length;
+                at += part.length;
+            }
+        },
+        // All of it, in a buffer of its own, to be moved to the caller.
+        bytes() {
+            const whole = new Uint8Array(total);
+            let at = 0;
+            for (const part of [...chunks, chunk.subarray(0, filled)]) {
+                whole.set(part, at);
+                at += part.length;
+            }
+            return whole;
+        },
+    };
+}
+
+// The tool's standard streams: input empty, output and error gathered for the
+// caller. The module's own would be this process's descriptors 0, 1 and 2,
+// which it would write to and close at its exit.
+function captureStandardStreams(FS, stdout, stderr) {
+    for (const [fd, gathered] of [[0, null], [1, stdout], [2, stderr]]) {
+        FS.streams[fd] = {
+            fd,
+            node: { mode: 0o20000 /* a character device: read and written in order */ },
+            flags: gathered ? 1 /* write only */ : 0 /* read only */,
+            seekable: false,
+            position: 0,
+            stream_ops: {
+                read: () => 0,
+                write(stream, buffer, offset, length) {
+                    gathered.write(buffer.subarray(offset, offset + length));
+                    return length;
+                },
+            },
+        };
+    }
+}
+
+const instance = () => createSrtx({
+    thisProgram: 'srtx',
+    noInitialRun: true,
+    // The tool's exit ends its run, not this thread.
+    quit: (status, toThrow) => {
+        throw toThrow;
+    },
+    instantiateWasm(imports, receive) {
+        receive(new WebAssembly.Instance(workerData.module, imports), workerData.module);
+        return {};
+    },
+    preRun: [(made) => orderedStreams(made.FS)],
+});
+let next = instance();
+
+// { kind: 'run' | 'list', args } in; the run's status and bytes out, and for
+// a listing what its text says, the buffers moved rather than copied.
+parentPort.on('message', async ({ kind, args }) => {
+    const module = await next;
+    const reader = kind === 'list' ? listingReader.reader(args[0]) : null;
+    const stdout = gathering(reader && reader.take);
+    const stderr = gathering();
+    captureStandardStreams(module.FS, stdout, stderr);
+    const status = module.callMain([...args]);
+    const result = { status, stdout: stdout.bytes(), stderr: stderr.bytes() };
+    if (reader) {
+        const { count, words, badSize, badEnd } = reader.finish();
+        Object.assign(result, { count, words, badSize: [...badSize], badEnd });
+    }
+    parentPort.postMessage(result, [result.stdout.buffer, result.stderr.buffer, ...(reader ? [result.words.buffer] : [])]);
+    // The next call's instance, made while the caller reads this result.
+    next = instance();
+});
