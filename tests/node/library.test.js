@@ -125,17 +125,6 @@ test('arguments are checked as fs checks them; the ES module gives the same call
     assert.equal((await esm.list(example)).count, 3);
 });
 
-test('README\'s example runs as pasted', () => {
-    const block = /## With Node[\s\S]*?```js\n([\s\S]*?)```/.exec(fs.readFileSync(path.join(root, 'README.md'), 'utf8'))[1];
-    const at = fs.mkdtempSync(path.join(work, 'readme-'));
-    fs.mkdirSync(path.join(at, 'node_modules'));
-    fs.symlinkSync(npm, path.join(at, 'node_modules/srtx'));
-    fs.copyFileSync(example, path.join(at, 'c.srt'));
-    fs.copyFileSync(ssd, path.join(at, 'c02.ssd'));
-    fs.writeFileSync(path.join(at, 'example.mjs'), block);
-    assert.equal(execFileSync('node', ['example.mjs'], { cwd: at }).toString(), '3 0 0\n');
-});
-
 // A run is in a worker thread: the caller's timers fire and its reads go on
 // meanwhile, calls at once give what calls in turn give, and an abort ends
 // the run.
