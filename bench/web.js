@@ -150,10 +150,10 @@ async function listed(tab, files) {
     await tab.waitFor(() => /exit status \d+\n$/.test(document.getElementById('text').textContent), null, 600000);
 }
 
-// A tab whose outputs download (no save dialog: the page's other way).
+// A tab whose outputs download (no folder chooser: the page's other way).
 async function downloadingTab(browser) {
     const tab = await browser.open(page);
-    await tab.evaluate(() => { window.showSaveFilePicker = undefined; });
+    await tab.evaluate(() => { window.showDirectoryPicker = undefined; });
     return tab;
 }
 

@@ -8,6 +8,7 @@ import { pathOf, tabSeparated } from './core/names.js';
 import { createEffects } from './effects/effects.js';
 import { prepare, whenInPage } from './effects/bridge.js';
 import { saveText } from './effects/outputs.js';
+import { foldersHere, keptName } from './effects/folder.js';
 import { createView } from './view/view.js';
 
 const $ = (id) => document.getElementById(id);
@@ -22,6 +23,8 @@ const show = () => {
 };
 
 export function dispatch(event) {
+    // A dump goes into the chosen folder where the browser has one.
+    event = /^dump/.test(event.type) ? { ...event, folders: foldersHere() } : event;
     const next = update(state, event);
     state = next.state;
     next.effects.forEach(perform);
@@ -47,6 +50,7 @@ addEventListener('unhandledrejection', (event) => problem(String(event.reason &&
 addEventListener('securitypolicyviolation', (event) => problem(`${event.violatedDirective} blocked ${event.blockedURI}`));
 addEventListener('srtx-problem', (event) => problem(event.detail));
 whenInPage(() => dispatch({ type: 'reads-in-page' }));
+foldersHere() && keptName().then((name) => name && dispatch({ type: 'output-folder', name }));
 setTimeout(prepare);
 
 // A choice is read from the input and the input cleared, so that the same
@@ -97,12 +101,24 @@ const pager = (previous, next, table) => {
 };
 pager('previous', 'next', 'streams');
 pager('folder-previous', 'folder-next', 'folder');
-const on = (id, event) => $(id).addEventListener('click', () => dispatch(event));
+// (A control that waits for a job takes no click.)
+const on = (id, event) => $(id).addEventListener('click', () =>
+    $(id).getAttribute('aria-disabled') === 'true' || dispatch(event));
 on('dump-all', { type: 'dump-all' });
 on('dump-folder', { type: 'dump-folder' });
 on('cancel', { type: 'cancel', kind: 'dump' });
 on('cancel-check', { type: 'cancel', kind: 'check' });
 $('failures-first').addEventListener('change', (event) => dispatch({ type: 'failures-first', on: event.target.checked }));
+$('force-view').addEventListener('change', (event) => dispatch({ type: 'force-view', on: event.target.checked }));
+on('change-folder', { type: 'change-folder' });
+for (const [id, answer] of [['replace', 'replace'], ['skip', 'skip'], ['cancel-replace', 'cancel']]) {
+    on(id, { type: 'answered', answer });
+}
+// Escape closes the question as Cancel does.
+$('question').addEventListener('cancel', (event) => {
+    event.preventDefault();
+    dispatch({ type: 'answered', answer: 'cancel' });
+});
 
 // The texts to copy or save, as they are now.
 const wholeText = () => (state.listing && state.listing.text ? new TextDecoder().decode(state.listing.text) : '');

@@ -127,8 +127,14 @@ async function webkit() {
                 },
                 async setFiles(selector, paths) {
                     const element = Object.values(await call('POST', `${at}/element`, { using: 'css selector', value: selector }))[0];
+                    // A chooser the page shows by its label alone takes this
+                    // driver's keys only while it is shown itself.
+                    const shown = (script) => call('POST', `${at}/execute/sync`,
+                        { script, args: [{ 'element-6066-11e4-a52e-4f735466cecf': element }] });
+                    await shown('arguments[0].style.clipPath = "none"');
                     await call('POST', `${at}/element/${element}/clear`, {});
                     await call('POST', `${at}/element/${element}/value`, { text: paths.join('\n') });
+                    await shown('arguments[0].style.clipPath = ""');
                 },
                 close: async () => {},
             };

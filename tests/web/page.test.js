@@ -39,13 +39,14 @@ after(async () => {
 
 // The page's own download step records what it would download (name, size
 // and SHA-256 of the Blob) in place of a download the driver could not
-// follow in every engine; the save dialog, where given, is answered by a
-// file that keeps the SHA-256 of what it was given, or 'aborted', each write
-// taking delay ms as a slow disk would, and failing from failAt on, as a
-// full disk would.
-const standIns = ({ picker, delay, failAt }) => {
-    const sha256 = async (blob) => [...new Uint8Array(await crypto.subtle.digest('SHA-256', await blob.arrayBuffer()))]
-        .map((b) => b.toString(16).padStart(2, '0')).join('');
+// follow in every engine. With folder, the folder chooser gives a folder in
+// the page's memory (a page opened from disk may have no private file
+// system), each write taking delay ms as a slow disk would and failing from
+// failAt on, as a full disk would; 'refused': the chooser is dismissed.
+// Without, the page has no folder chooser.
+const standIns = ({ folder, delay, failAt }) => {
+    const sha256 = window.sha256 = async (blob) => [...new Uint8Array(await crypto.subtle.digest('SHA-256',
+        await blob.arrayBuffer()))].map((b) => b.toString(16).padStart(2, '0')).join('');
     const blobs = new Map();
     const create = URL.createObjectURL;
     URL.createObjectURL = (blob) => {
@@ -60,29 +61,49 @@ const standIns = ({ picker, delay, failAt }) => {
         const blob = blobs.get(this.href);
         window.downloads.push(sha256(blob).then((hash) => ({ name: this.download, size: blob.size, hash, blob })));
     };
-    // (A writable that fails is discarded whole, as a real one's swap file is.)
-    window.showSaveFilePicker = picker && (async () => ({
-        createWritable: async () => {
-            const pieces = [];
-            return new WritableStream({
-                write: async (bytes) => {
-                    await new Promise((resolve) => setTimeout(resolve, delay));
-                    if (pieces.length >= failAt) {
-                        window.saved = 'aborted';
-                        throw new DOMException('the disk is full', 'QuotaExceededError');
-                    }
-                    pieces.push(bytes.slice()); // as a real writable copies what it is given
-                },
-                close: async () => { window.saved = await sha256(new Blob(pieces)); },
-                abort: async () => { window.saved = 'aborted'; },
-            });
-        },
-    }));
+    // A folder whose files are Blobs; a writable keeps the standard's swap
+    // file, the file taking its new bytes only when the writable closes.
+    const folderOf = (name) => {
+        const entries = new Map();
+        const entry = (key, create, make) => {
+            if (!entries.has(key) && !create) {
+                throw new DOMException(`${key} is not there`, 'NotFoundError');
+            }
+            return entries.get(key) || entries.set(key, make()).get(key);
+        };
+        return {
+            name,
+            queryPermission: async () => 'granted',
+            getDirectoryHandle: async (key, { create = false } = {}) => entry(key, create, () => folderOf(key)),
+            removeEntry: async (key) => entries.delete(key),
+            getFileHandle: async (key, { create = false } = {}) => entry(key, create, () => {
+                const file = { getFile: async () => file.blob, blob: new Blob([]) };
+                file.createWritable = async () => {
+                    const pieces = [];
+                    return new WritableStream({
+                        async write(bytes) {
+                            await new Promise((resolve) => setTimeout(resolve, delay));
+                            if (pieces.length >= failAt) {
+                                throw new DOMException('the disk is full', 'QuotaExceededError');
+                            }
+                            pieces.push(bytes.slice()); // as a real writable copies what it is given
+                        },
+                        close: () => { file.blob = new Blob(pieces); },
+                    });
+                };
+                return file;
+            }),
+        };
+    };
+    window.outputs = folder && folderOf('outputs');
+    window.showDirectoryPicker = folder === 'refused'
+        ? async () => { throw new DOMException('The user aborted a request.', 'AbortError'); }
+        : folder ? async () => window.outputs : undefined;
 };
 
-async function open(files, { picker = true, delay = 0, failAt = Number.MAX_SAFE_INTEGER, listed = true, input = '#files' } = {}) {
+async function open(files, { folder = false, delay = 0, failAt = Number.MAX_SAFE_INTEGER, listed = true, input = '#files' } = {}) {
     const tab = await browser.open(page, requests);
-    await tab.evaluate(standIns, { picker, delay, failAt });
+    await tab.evaluate(standIns, { folder, delay, failAt });
     await tab.setFiles(input, files);
     if (listed) {
         await tab.waitFor(() => /exit status \d+\n$/.test(document.getElementById('text').textContent));
@@ -90,15 +111,38 @@ async function open(files, { picker = true, delay = 0, failAt = Number.MAX_SAFE_
     return tab;
 }
 
+// A file of the chosen folder: its SHA-256, or null where there is none;
+// with contents, written first.
+const output = (tab, at, contents) => tab.evaluate(async ([where, bytes]) => {
+    let dir = await window.outputs;
+    const parts = where.split('/');
+    try {
+        for (const part of parts.slice(0, -1)) {
+            dir = await dir.getDirectoryHandle(part, { create: Boolean(bytes) });
+        }
+        const file = await dir.getFileHandle(parts[parts.length - 1], { create: Boolean(bytes) });
+        if (bytes) {
+            const writer = (await file.createWritable()).getWriter();
+            await writer.write(new Uint8Array(bytes));
+            await writer.close();
+        }
+        return window.sha256(await file.getFile());
+    } catch {
+        return null;
+    }
+}, [at, contents && [...contents]]);
+const old = Buffer.from('what was there before');
+const hashOf = (bytes) => crypto.createHash('sha256').update(bytes).digest('hex');
+
 const text = (tab, selector) => tab.evaluate((s) => document.querySelector(s).textContent, selector);
 const rows = (tab) => tab.evaluate(() =>
     [...document.querySelectorAll('#streams tbody tr')].map((tr) => [...tr.cells].map((td) => td.textContent)));
 const click = (tab, selector) => tab.evaluate((s) => document.querySelector(s).click(), selector);
-const pairWith = (tab, stream) => tab.evaluate((n) => {
-    const input = document.querySelector('#pairs input');
+const pairWith = (tab, stream, at = 0) => tab.evaluate(([n, k]) => {
+    const input = document.querySelectorAll('#pairs input')[k];
     input.value = String(n);
     input.dispatchEvent(new Event('change'));
-}, stream);
+}, [stream, at]);
 const sha256 = (file) => crypto.createHash('sha256').update(fs.readFileSync(file)).digest('hex');
 // The command-line dump of the example's stream with this .ssd, made once.
 const dumped = (stream, data) => {
@@ -125,9 +169,9 @@ const zipped = async (tab, button, then = null) => {
     fs.writeFileSync(path.join(work, name), Buffer.from(bytes));
     return path.join(work, name);
 };
-const saved = async (tab) => {
-    await tab.waitFor(() => window.saved !== undefined, null, 300000);
-    return tab.evaluate(() => window.saved);
+const said = async (tab, pattern) => {
+    await tab.waitFor((source) => new RegExp(source).test(document.getElementById('summary').textContent), pattern.source, 300000);
+    return text(tab, '#summary');
 };
 const made = (name, ...args) => {
     const file = path.join(work, name);
@@ -155,19 +199,23 @@ const broken = damaged('broken.srt', (bytes) => {
     bytes.writeUInt32BE(bytes.readUInt32BE(slots + 4), slots + 8);
 });
 const damagedSsd = damaged('damaged.srt', (bytes) => { bytes[bytes.readUInt32BE(4)] = 's'.charCodeAt(0); });
+const a01 = path.join(work, 'a01.ssd');
+const cSrt = path.join(work, 'c.srt');
+fs.copyFileSync(example, cSrt);
+['C00.SSD', 'c00.ssd'].forEach((name) => fs.copyFileSync(ssd, path.join(work, name)));
 const changing = path.join(work, 'changing02.ssd');
 fs.copyFileSync(ssd, changing);
 const again = path.join(work, 'again.srt');
 fs.copyFileSync(example, again);
 const exampleText = 'example.srt...\n3 streams\n  0:\t7\n  1:\t1024\n  2:\t-2\nexit status 0\n';
 const exampleRows = [['0', '7', '', ''], ['1', '1024', '', ''], ['2', '-2', '', 'Dump']];
-// A dump into a chosen file that something ends while its pieces are still
-// being written: the file must stay as it was.
+// A dump into the chosen folder that something ends while its pieces are
+// still being written: the file it made is gone again.
 const endedDump = (end) => async (tab) => {
     await click(tab, '#streams tbody tr:nth-child(2) button');
     await tab.waitFor(() => !document.getElementById('progress-box').hidden);
     await end(tab);
-    assert.equal(await saved(tab), 'aborted');
+    assert.equal(await output(tab, 'big01.kvdsp'), null);
 };
 // A folder of a dozen containers in two subfolders: well-formed, BAD SIZE,
 // zero streams, damaged at different steps, their .ssd files and a stray one.
@@ -197,7 +245,7 @@ for (const seed of ['1', '3', '4']) {
 // In each engine: every row says what the tool says of its container, and
 // Dump all's members are the tool's dumps at the chosen paths, the failed
 // container left out and named. prefix: the paths as the page has them.
-const folderChecked = (prefix, shot = false) => async (tab) => {
+const folderChecked = (prefix, shot = false, tree = false) => async (tab) => {
     await tab.waitFor(() => /^Checked/.test(document.getElementById('folder-status').textContent));
     const shown = await tab.evaluate(() =>
         [...document.querySelectorAll('#containers tbody tr')].map((tr) => [...tr.cells].map((td) => td.textContent)));
@@ -212,20 +260,35 @@ const folderChecked = (prefix, shot = false) => async (tab) => {
     await (shot && tab.screenshot && tab.screenshot(path.resolve(web, '../folder.png')));
     // A row opened while the folder's ZIP is made is a view within the
     // folder: the ZIP goes on, and the row's Dump buttons wait for it.
-    const zip = await zipped(tab, '#dump-folder', prefix(path.join(game, 'a/one.srt')));
-    const members = execFileSync('unzip', ['-Z1', zip]).toString().trim().split('\n');
-    assert.deepEqual(members, ['a/one01.kvdsp', 'a/one02.kvdsp', 'a/one100.kvdsp'].map((member) => prefix(path.join(game, member))));
-    for (const [member, stream] of [[members[0], 1], [members[1], 2]]) {
-        assert.deepEqual(execFileSync('unzip', ['-p', zip, member]), fs.readFileSync(dumped(stream, ssd)));
+    // Into a chosen folder, the tree of the chosen paths; else one ZIP.
+    const members = ['a/one01.kvdsp', 'a/one02.kvdsp', 'a/one100.kvdsp'].map((member) => prefix(path.join(game, member)));
+    let hash;
+    if (tree) {
+        await tab.evaluate((row) => {
+            document.getElementById('dump-folder').click();
+            [...document.querySelectorAll('#containers button')].find((b) => b.textContent === row).click();
+        }, prefix(path.join(game, 'a/one.srt')));
+        await tab.waitFor(() => /^Dumped/.test(document.getElementById('folder-status').textContent));
+        hash = (member) => output(tab, member);
+    } else {
+        const zip = await zipped(tab, '#dump-folder', prefix(path.join(game, 'a/one.srt')));
+        assert.deepEqual(execFileSync('unzip', ['-Z1', zip]).toString().trim().split('\n'), members);
+        hash = (member) => hashOf(execFileSync('unzip', ['-p', zip, member]));
+    }
+    for (const [member, stream] of [[members[0], 1], [members[1], 2], [members[2], 0]]) {
+        assert.equal(await hash(member), sha256(dumped(stream, ssd)));
     }
     assert.match(await text(tab, '#folder-status'), new RegExp(`Left out: ${prefix(path.join(game, 'b/damaged.srt'))} \\(check SSD`));
     // The row opened its container's view, with the folder's pairing.
     await tab.waitFor(() => /exit status 0\n$/.test(document.getElementById('text').textContent));
     assert.deepEqual((await rows(tab)).map((row) => row[3]), ['', 'Dump', 'Dump']);
 };
-const bigDumpSaved = (expected) => async (tab) => {
+// A dump of big01.ssd into the chosen folder: what the file then holds.
+const bigDumpSaved = async (tab, before = null) => {
+    before && await output(tab, 'big01.kvdsp', before);
     await click(tab, '#streams tbody tr:nth-child(2) button');
-    assert.equal(await saved(tab), expected === 'aborted' ? expected : sha256(expected));
+    await said(tab, /^Dumped|failed|did not finish/);
+    return output(tab, 'big01.kvdsp');
 };
 
 // [name, files, check, options for open]
@@ -233,6 +296,8 @@ const cases = [
     ['lists the example as the command-line tool does', [example, ssd], async (tab) => {
         assert.equal(await text(tab, '#text'), exampleText);
         assert.deepEqual(await rows(tab), exampleRows);
+        assert.deepEqual(await tab.evaluate(() => [...document.querySelectorAll('#drop label')].map((l) => l.textContent)),
+            ['Choose a container and .ssd files', 'Choose a folder']);
         // Only WebKit's worker cannot read files opened from disk.
         assert.equal(await tab.evaluate(() => !document.getElementById('in-page').hidden), engine === 'webkit');
         await (tab.screenshot && tab.screenshot(path.resolve(web, '../page.png')));
@@ -254,6 +319,10 @@ const cases = [
                 element.scrollWidth <= element.clientWidth;
             return inside(document.querySelector('#map svg')) && inside(document.getElementById('text'));
         }));
+        // ... and its labels are 10 px high at the least, or left out.
+        assert.deepEqual(await tab.evaluate(() => [...document.querySelectorAll('#map svg text')]
+            .filter((label) => getComputedStyle(label).display !== 'none' && label.getBoundingClientRect().height < 10)
+            .map((label) => label.textContent)), []);
     }],
     ['shows BAD SIZE before the stream whose DSP entry breaks the packing', [broken], async (tab) => {
         assert.deepEqual(await rows(tab), [['0', '7', '', ''], ['1', '1024', '', ''], ['2', '1024', 'BAD SIZE', '']]);
@@ -295,20 +364,29 @@ const cases = [
             assert.deepEqual(await download(tab), bigDownload());
             await tab.waitFor(() => /^Dumped stream 1 /.test(document.getElementById('summary').textContent));
         }
-    }, { picker: false }],
+    }],
+    // ... pressed with the page scrolled past the progress bar's place: the
+    // bar and Cancel are in view, the focus still on the button.
     ['Cancel ends a dump as a download, and the next one downloads whole', [example, big], async (tab) => {
-        await tab.evaluate(async () => {
-            document.querySelector('#streams tbody tr:nth-child(2) button').click();
+        assert.deepEqual(await tab.evaluate(async () => {
+            document.body.append(Object.assign(document.createElement('div'), { style: 'height: 5000px' }));
+            const button = document.querySelector('#streams tbody tr:nth-child(2) button');
+            button.focus();
+            button.click();
+            scrollTo(0, document.body.scrollHeight);
             while (document.getElementById('progress-box').hidden) {
                 await new Promise((resolve) => setTimeout(resolve));
             }
+            const box = document.getElementById('progress-box').getBoundingClientRect();
+            const seen = [box.top >= 0 && box.bottom <= innerHeight + 1, document.activeElement === button];
             document.getElementById('cancel').click();
-        });
+            return seen;
+        }), [true, true]);
         await tab.waitFor(() => /did not finish: cancelled/.test(document.getElementById('summary').textContent));
         assert.equal(await tab.evaluate(() => window.downloads.length), 0);
         await click(tab, '#streams tbody tr:nth-child(2) button');
         assert.deepEqual(await download(tab), bigDownload());
-    }, { picker: false }],
+    }],
     // A piece that is the one view of its buffer moves to the download's
     // worker; a view from inside a buffer is copied, its buffer left whole.
     // (Told to expect a large output, Blink's download leads with zeros that
@@ -348,24 +426,44 @@ const cases = [
             return collected;
         }));
     }, { engines: ['chromium'] }],
-    ['a large dump goes piece by piece into the file chosen to save it', [example, big], bigDumpSaved(dumped(1, big))],
-    // The file takes a piece each 20 ms, far slower than the tool writes:
-    // the tool waits for it, four pieces ahead at most. (WebKit has no way
-    // to let the tool wait, nor a file to choose.)
-    ['a slow chosen file has no more than four pieces waiting in the page', [example, big], async (tab) => {
-        await bigDumpSaved(dumped(1, big))(tab);
+    // The chosen folder: a dump goes in piece by piece, the tool waiting for
+    // a slow disk (a piece each 20 ms), four pieces ahead at most; a full
+    // disk leaves the file there as it was; replace is asked first. The
+    // folder's name is said, and kept for the next visit.
+    ['a large dump goes piece by piece into the chosen folder', [example, big], async (tab) => {
+        assert.equal(await bigDumpSaved(tab), sha256(dumped(1, big)));
         assert.equal(await tab.evaluate(() => srtxPage.outputs.measured.waiting), 4);
-    }, { delay: 20, engines: ['chromium', 'firefox'] }],
-    ['a chosen file whose disk fills stays as it was', [example, big], async (tab) => {
-        await bigDumpSaved('aborted')(tab);
-        await tab.waitFor(() => /did not finish: the disk is full\.$/.test(document.getElementById('summary').textContent));
-    }, { failAt: 8 }],
-    ['a failed dump into a chosen file leaves it as it was', [example, big], async (tab) => {
-        await pairWith(tab, 7);
+        assert.equal(await text(tab, '#output-folder'), 'Outputs go into the folder outputs.');
+    }, { delay: 20, folder: true, engines: ['chromium'] }],
+    ['a chosen folder\'s file whose disk fills stays as it was', [example, big], async (tab) => {
+        const dump = bigDumpSaved(tab, old);
+        await tab.waitFor(() => document.getElementById('question').open);
+        assert.match(await text(tab, '#question-text'), /^A file of this dump already is in outputs: big01\.kvdsp\.$/);
+        await click(tab, '#replace');
+        assert.equal(await dump, hashOf(old));
+        assert.match(await text(tab, '#summary'), /did not finish: the disk is full\.$/);
+    }, { failAt: 8, folder: true, engines: ['chromium'] }],
+    // A failed run (the container's SSD block is damaged) writes nothing,
+    // over an existing file or under a new name; Skip keeps a file too.
+    ['a failed dump into the chosen folder leaves a file as it was, and no new one', [damagedSsd, ssd, a01], async (tab) => {
+        await output(tab, 'example02.kvdsp', old);
+        await click(tab, '#force-view');
+        await pairWith(tab, '', 1);
         await click(tab, '#dump-all');
-        assert.equal(await saved(tab), 'aborted');
-        assert.match(await text(tab, '#summary'), /^The dump of stream 7 with big01\.ssd failed \(bad stream number/);
-    }],
+        await tab.waitFor(() => document.getElementById('question').open);
+        await click(tab, '#replace');
+        assert.match(await said(tab, /failed/), /^The dump of stream 2 with example02\.ssd failed \(check SSD block header failed/);
+        assert.equal(await output(tab, 'example02.kvdsp'), hashOf(old));
+        await pairWith(tab, '', 0);
+        await pairWith(tab, 1, 1);
+        await click(tab, '#dump-all');
+        assert.match(await said(tab, /stream 1 .* failed/), /^The dump of stream 1 with a01\.ssd failed \(check SSD .*\)\. Left out: example02\.ssd \(paired with no stream\)\.$/);
+        assert.equal(await output(tab, 'a01.kvdsp'), null);
+    }, { folder: true, engines: ['chromium'] }],
+    ['the page says in its own words that no folder was chosen', [example, ssd], async (tab) => {
+        await click(tab, '#streams tbody tr:nth-child(3) button');
+        assert.equal(await said(tab, /folder/), 'No folder chosen; nothing was written.');
+    }, { folder: 'refused' }],
     ['past 1 GiB of files and outputs, the page that reads them itself says how to read them in place',
         [example, huge], async (tab) => {
             await click(tab, '#streams tbody tr:nth-child(3) button');
@@ -379,15 +477,15 @@ const cases = [
         assert.match(await text(tab, '#summary'), /^example\.srt: 3 streams\.$/);
         assert.deepEqual(await rows(tab), exampleRows);
     }, { listed: false }],
-    ['Cancel after a drop ends a dump into a chosen file, which stays as it was', [example, big], endedDump(async (tab) => {
+    ['Cancel after a drop ends a dump into the chosen folder, which keeps no file of it', [example, big], endedDump(async (tab) => {
         await tab.setFiles('#files', [ssd]);
         await click(tab, '#cancel');
         await tab.waitFor(() => /did not finish: cancelled/.test(document.getElementById('summary').textContent));
-    }), { delay: 5 }],
-    ['a new container ends a dump into a chosen file, which stays as it was', [example, big], endedDump(async (tab) => {
+    }), { delay: 5, folder: true, engines: ['chromium'] }],
+    ['a new container ends a dump into the chosen folder, which keeps no file of it', [example, big], endedDump(async (tab) => {
         await tab.setFiles('#files', [example]);
         await tab.waitFor((expected) => document.getElementById('text').textContent === expected, exampleText);
-    }), { delay: 5 }],
+    }), { delay: 5, folder: true, engines: ['chromium'] }],
     // ... at once, while the new container's listing runs.
     ['a new container drops the earlier pairings', [example, ssd], async (tab) => {
         await tab.setFiles('#files', [made('many.srt', 'streams', '500000')]);
@@ -418,7 +516,7 @@ const cases = [
             await new Promise((resolve) => setTimeout(resolve, 1000));
             assert.equal(await tab.evaluate(() => window.downloads.length), 0);
             assert.equal(await text(tab, '#summary'), 'fresh.srt: 3 streams.');
-        }, { picker: false }]),
+        }]),
     ['a folder walk that ends after a later choice changes nothing', [example], async (tab) => {
         await tab.evaluate(() => srtxPage.dispatch({ type: 'dropped-folder', entries: [{ isDirectory: true, fullPath: '/slow',
             createReader: () => ({ readEntries: (give) => setTimeout(() => give([]), 1500) }) }] }));
@@ -451,19 +549,44 @@ const cases = [
         await tab.setFiles('#files', [again]);
         await tab.waitFor(() => /check SSD block header failed/.test(document.getElementById('failure').textContent));
     }],
-    ['of two .ssd files with one output name the second is left aside',
-        [example, ssd, path.join(work, 'a01.ssd'), path.join(work, 'a01.SSD')], async (tab) => {
-            assert.equal(await tab.evaluate(() => document.querySelectorAll('#pairs li').length), 2);
-            assert.match(await text(tab, '#chosen'), /same output name: a01\.SSD\.$/);
-        }],
-    ['a folder: every container checked and dumped', [game], folderChecked((file) => path.relative(work, file), true),
-        { listed: false, input: '#folder', engines: ['chromium'] }],
+    // [files, the .ssd file left aside]: of two with one output name, the
+    // one whose name before its digits is the container's own, letter case
+    // and all, else the first chosen.
+    ...[[[example, ssd, a01, path.join(work, 'a01.SSD')], 'a01.SSD'],
+        [[cSrt, path.join(work, 'C00.SSD'), path.join(work, 'c00.ssd')], 'C00.SSD']].map(([files, aside]) => [
+        `of two .ssd files with one output name, ${aside} is left aside`, files, async (tab) => {
+            assert.deepEqual(await tab.evaluate(() => [...document.querySelectorAll('#pairs li')].map((li) => li.textContent.split(' ')[0])),
+                files.slice(1).map((file) => path.basename(file)).filter((name) => name !== aside));
+            assert.match(await text(tab, '#chosen'), new RegExp(`same output name: ${aside.replace('.', '\\.')}\\.$`));
+        }]),
+    // [pairing typed, what Dump all says]: a .ssd file left out is named, and
+    // so is a stream past the last, whatever its digits.
+    ...[['1000000000000000000000', 'example02.ssd (example.srt has no stream 1000000000000000000000)'],
+        ['', 'example02.ssd (paired with no stream)'], ['-1', 'example02.ssd (paired with no stream)']].map(([typed, left]) => [
+        `Dump all with a pairing of "${typed}" names the .ssd file it leaves out`, [example, ssd], async (tab) => {
+            await pairWith(tab, typed);
+            await click(tab, '#dump-all');
+            assert.equal(await text(tab, '#summary'), `Nothing was dumped; left out: ${left}.`);
+            assert.equal(await tab.evaluate(() => window.downloads.length), 0);
+        }]),
+    ['Dump all leaves out a container whose listing failed, unless asked to dump it anyway', [damagedSsd, ssd], async (tab) => {
+        await click(tab, '#dump-all');
+        assert.equal(await text(tab, '#summary'), 'Nothing was dumped; left out: damaged.srt (check SSD block header ' +
+            "failed: the SSD block's header is not what a container holds there).");
+        await click(tab, '#force-view');
+        await click(tab, '#dump-all');
+        assert.match(await said(tab, /failed \(/), /^The dump of stream 2 with example02\.ssd failed \(check SSD block header failed/);
+        assert.equal(await tab.evaluate(() => window.downloads.length), 0);
+    }],
+    ['a folder: every container checked and dumped into the chosen folder as a tree', [game],
+        folderChecked((file) => path.relative(work, file), true, true),
+        { listed: false, input: '#folder', folder: true, engines: ['chromium'] }],
     ['many containers chosen as files: every one checked and dumped', gameFiles, folderChecked((file) => path.basename(file)),
         { listed: false }],
     // [.ssd file, the container and stream it goes with, or null]
     ['a .ssd file goes with the longest container name it continues in its folder', [example], async (tab) => {
         const table = [
-            ['g/c1000.ssd', 'g/c10.srt', 0], ['g/c0105.ssd', 'g/c.srt', 105], ['g/C07.SSD', 'g/c.srt', 7],
+            ['g/c1000.ssd', 'g/c10.srt', '0'], ['g/c0105.ssd', 'g/c.srt', '105'], ['g/C07.SSD', 'g/c.srt', '7'],
             ['g/c5.ssd', null], ['h/c00.ssd', null], ['g/c1x00.ssd', null], ['g/c1.ssd', null],
         ];
         const paired = await tab.evaluate((ssds) => {

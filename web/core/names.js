@@ -13,12 +13,23 @@ export const folderOf = (path) => path.slice(0, path.lastIndexOf('/') + 1);
 const byPath = (a, b) => (a.path < b.path ? -1 : a.path > b.path ? 1 : 0);
 export const sortByPath = (items) => [...items].sort(byPath);
 
+// A stream number is kept as its digits, which reach the tool exactly so:
+// no JavaScript number stands between (1e21 would be "1e+21", read as 1).
+export const digitsOf = (text) => (/^\d+$/.test(text) ? text : null);
+const fromName = (digits) => digits.replace(/^0+(?=\d)/, '');
+
 // c00.ssd goes with stream 0: the base name ends in the stream number,
 // written with two digits at least.
 export function pairedStream(name) {
     const match = /(\d{2,})\.ssd$/i.exec(name);
-    return match ? Number(match[1]) : null;
+    return match ? fromName(match[1]) : null;
 }
+
+// Of two .ssd files that give one output name, the one whose name before
+// its digits is the container's own, letter case and all, wins (c00.ssd over
+// C00.SSD for c.srt); where neither or both are, the first chosen.
+export const closer = (ssdName, containerName) =>
+    ssdName.replace(/\d*\.ssd$/i, '') === containerName.replace(/\.srt$/i, '');
 
 // The output is named after its .ssd file, with .kvdsp in place of .ssd.
 export const outputName = (ssdName) => ssdName.replace(/\.ssd$/i, '') + '.kvdsp';
@@ -43,7 +54,7 @@ export function pairUp(items) {
     const pairs = new Map();
     const strays = [];
     const sameOutput = [];
-    const outputs = new Set();
+    const outputs = new Map();
     for (const item of sorted.filter((each) => isData(each.path))) {
         const stem = item.path.slice(0, -4).toLowerCase();
         const digits = /\d*$/.exec(stem)[0].length;
@@ -51,18 +62,24 @@ export function pairUp(items) {
         let stream = null;
         for (let kept = 2; kept <= digits && !claimed; ++kept) {
             claimed = named.get(stem.slice(0, stem.length - kept)) || null;
-            stream = claimed ? Number(stem.slice(stem.length - kept)) : null;
+            stream = claimed ? fromName(stem.slice(stem.length - kept)) : null;
         }
         if (!claimed) {
             strays.push(item);
             continue;
         }
         const output = folderOf(item.path).toLowerCase() + outputName(item.file.name).toLowerCase();
-        if (outputs.has(output)) {
+        const kept = outputs.get(output);
+        if (kept && !(closer(item.file.name, claimed.file.name) && !closer(kept.file.name, claimed.file.name))) {
             sameOutput.push(item);
             continue;
         }
-        outputs.add(output);
+        if (kept) {
+            sameOutput.push(kept);
+            claimed.ssds.splice(claimed.ssds.indexOf(kept.file), 1);
+            pairs.delete(kept.file);
+        }
+        outputs.set(output, item);
         claimed.ssds.push(item.file);
         pairs.set(item.file, stream);
     }
@@ -101,31 +118,30 @@ export function tabSeparated(containers) {
     return lines.map((line) => line.map(field).join('\t')).join('\n') + '\n';
 }
 
-// The dumps of a folder's "Dump all": every paired .ssd file of each
-// container listed well (or asked for on its row), as ZIP members at the
-// paths the files were chosen at; the rest left out, each with why.
+// The dumps of "Dump all", of one container or a folder's: every paired
+// .ssd file of each container listed well (or asked for: "dump anyway"), as
+// outputs at the paths the files were chosen at; the rest left out, each
+// with why, a .ssd file paired with no stream or one past the last too.
 // forced: the indices of the failed containers to dump anyway.
 export function dumpPlan(containers, pairs, forced) {
     const dumps = [];
     const leftOut = [];
     for (const [index, container] of containers.entries()) {
-        const { summary } = container;
-        const paired = container.ssds.filter((ssd) => pairs.get(ssd) !== null);
-        if (paired.length === 0) {
-            continue;
-        }
-        if (!summary || (summary.status !== 0 && !forced.has(index))) {
+        const { summary, ssds } = container;
+        const at = folderOf(container.path);
+        if (ssds.length > 0 && (!summary || (summary.status !== 0 && !forced.has(index)))) {
             leftOut.push(`${container.path} (${summary ? summary.said : 'not checked'})`);
             continue;
         }
-        for (const ssd of paired) {
+        for (const ssd of ssds) {
             const stream = pairs.get(ssd);
-            const name = folderOf(container.path) + outputName(ssd.name);
-            if (summary.count !== null && stream >= summary.count) {
-                leftOut.push(`${folderOf(container.path)}${ssd.name} (${container.path} has no stream ${stream})`);
-                continue;
+            if (stream === null) {
+                leftOut.push(`${at}${ssd.name} (paired with no stream)`);
+            } else if (summary.count !== null && BigInt(stream) >= BigInt(Math.max(0, summary.count))) {
+                leftOut.push(`${at}${ssd.name} (${container.path} has no stream ${stream})`);
+            } else {
+                dumps.push({ container: container.file, stream, ssd, name: at + outputName(ssd.name) });
             }
-            dumps.push({ container: container.file, stream, ssd, name });
         }
     }
     return { dumps, leftOut };

@@ -6,7 +6,7 @@
 // nothing. present(state) is what the page shows, which the view writes
 // out. No DOM and no Worker here: it runs as it is in Node.
 import { explain, failedStep } from '../listing_reader.js';
-import { dumpPlan, isContainer, isData, outputName, pairUp, pairedStream, pathOf } from './names.js';
+import { closer, digitsOf, dumpPlan, isContainer, isData, outputName, pairUp, pairedStream, pathOf } from './names.js';
 
 export const streamsPerPage = 200;
 export const containersPerPage = 200;
@@ -32,6 +32,12 @@ export function initial() {
         nextJob: 1,
         // The last word on what the user asked, where it is shown.
         said: { view: null, folder: null },
+        // "dump anyway" beside the single container's Dump all.
+        forceView: false,
+        // The folder outputs go into, by its name, once chosen; a dump's
+        // question of files already there: { job, names }.
+        outputFolder: null,
+        question: null,
         readsInPage: false,
         problems: [],
     };
@@ -84,7 +90,7 @@ function listing(state, effects) {
     let effect;
     [state, effect] = start(state, 'list', { container });
     effects.push(effect);
-    return { ...state, listing: { container, done: false }, page: 0, said: { ...state.said, view: null } };
+    return { ...state, listing: { container, done: false }, page: 0, said: { ...state.said, view: null }, forceView: false };
 }
 
 // A new choice: everything of the one before, its jobs too, is let go of.
@@ -94,7 +100,7 @@ function fresh(state, choice, notes, effects) {
     }
     return {
         ...state, generation: state.generation + 1, choice, notes, listing: null, page: 0, folderPage: 0,
-        jobs: [], said: { view: null, folder: null },
+        jobs: [], said: { view: null, folder: null }, forceView: false, question: null,
     };
 }
 
@@ -125,9 +131,9 @@ function chooseFiles(state, items, effects) {
     // Two outputs of one name would overwrite each other, or be two ZIP
     // members of one name.
     const sameOutput = [];
-    const taken = new Set(joined.map((ssd) => outputName(ssd.name).toLowerCase()));
+    const owner = target.kind === 'files' ? target.container : target.containers[target.open].file;
+    const output = (ssd) => outputName(ssd.name).toLowerCase();
     for (const ssd of ssds) {
-        const output = outputName(ssd.name).toLowerCase();
         // The same file chosen again (edited or put back since) takes the
         // earlier one's place and pairing.
         const earlier = joined.findIndex((file) => file.name === ssd.name);
@@ -137,11 +143,16 @@ function chooseFiles(state, items, effects) {
             joined[earlier] = ssd;
             continue;
         }
-        if (taken.has(output)) {
+        const kept = joined.findIndex((file) => output(file) === output(ssd));
+        if (kept >= 0 && !(owner && closer(ssd.name, owner.name) && !closer(joined[kept].name, owner.name))) {
             sameOutput.push(ssd);
             continue;
         }
-        taken.add(output);
+        if (kept >= 0) {
+            sameOutput.push(joined[kept]);
+            target.pairs.delete(joined[kept]);
+            joined.splice(kept, 1);
+        }
         joined.push(ssd);
         target.pairs.set(ssd, pairedStream(ssd.name));
     }
@@ -200,7 +211,7 @@ function chooseFolder(state, items, effects, walked = false) {
 }
 
 function dumpLabel(job) {
-    return job.plan.zip ? 'Dump all' : 'The dump';
+    return job.plan.all ? 'Dump all' : 'The dump';
 }
 
 // Where a dump's word goes: the folder's status for the folder's Dump all,
@@ -220,31 +231,49 @@ function failedDump({ stream, ssd, result }) {
     return `The dump of stream ${stream} with ${ssd.name} failed (${said.replace(/\.$/, '')}).`;
 }
 
-// A dump plan: what is dumped, into which output, and what is left out.
+// What the summary of a folder's row says of the container in view, from
+// its listing: the one rule of what Dump all leaves out holds for both.
+function summaryOf(listing) {
+    if (!listing || !listing.done) {
+        return null;
+    }
+    const said = listing.failed ? `not listed: ${listing.failed}` : listing.step
+        ? `${listing.step} failed: ${explain(listing.step)}` : listing.status === 0 ? 'ok' : 'the listing failed';
+    return { status: listing.failed ? null : listing.status, count: listing.failed ? null : listing.count, said };
+}
+
+// A dump plan: what is dumped, whether into the chosen folder (named files,
+// Dump all's as a tree) or as downloads (Dump all's as one ZIP), and what is
+// left out and why.
 function dumpJob(state, event) {
     const { choice } = state;
     const { container, ssds } = inView(state);
     const pairs = choice.pairs;
+    const into = event.folders ? 'folder' : 'download';
     if (event.type === 'dump') {
-        const ssd = ssds.find((file) => pairs.get(file) === event.stream);
+        const ssd = ssds.find((file) => pairs.get(file) !== null && Number(pairs.get(file)) === event.stream);
         if (!container || !ssd) {
             return null;
         }
         const name = outputName(ssd.name);
-        return { zip: false, name, dumps: [{ container, stream: event.stream, ssd, name }], leftOut: [] };
+        return { into, zip: false, name, dumps: [{ container, stream: pairs.get(ssd), ssd, name }], leftOut: [] };
     }
     if (event.type === 'dump-all') {
         if (!container) {
             return null;
         }
-        const dumps = ssds.filter((ssd) => pairs.get(ssd) !== null)
-            .map((ssd) => ({ container, stream: pairs.get(ssd), ssd, name: outputName(ssd.name) }))
-            .sort((a, b) => a.stream - b.stream || a.ssd.name.localeCompare(b.ssd.name));
-        return { zip: true, name: `${container.name.replace(/\.srt$/i, '')}-streams.zip`, dumps, leftOut: [] };
+        const listed = state.listing && state.listing.container === container ? state.listing : null;
+        const { dumps, leftOut } = dumpPlan([{ path: container.name, file: container, ssds, summary: summaryOf(listed) }],
+            pairs, new Set(state.forceView ? [0] : []));
+        dumps.sort((a, b) => Number(a.stream) - Number(b.stream) || a.ssd.name.localeCompare(b.ssd.name));
+        return { into, all: true, zip: into === 'download', name: `${container.name.replace(/\.srt$/i, '')}-streams.zip`,
+            dumps, leftOut };
     }
     const { dumps, leftOut } = dumpPlan(choice.containers, pairs, choice.forced);
-    return { zip: true, folder: true, name: `${choice.name}-streams.zip`, dumps, leftOut };
+    return { into, all: true, zip: into === 'download', folder: true, name: `${choice.name}-streams.zip`, dumps, leftOut };
 }
+
+const leftOutWords = (plan) => (plan.leftOut.length ? ` Left out: ${plan.leftOut.join('; ')}.` : '');
 
 function dump(state, event, effects) {
     if (!state.choice || running(state, 'dump') || (event.type === 'dump-folder' && state.choice.kind !== 'folder') ||
@@ -255,8 +284,8 @@ function dump(state, event, effects) {
     if (!plan) {
         return state;
     }
-    if (plan.dumps.length === 0 && plan.folder) {
-        return say(state, 'folder', 'Nothing to dump' +
+    if (plan.dumps.length === 0) {
+        return say(state, placeOf(plan), 'Nothing was dumped' +
             (plan.leftOut.length ? `; left out: ${plan.leftOut.join('; ')}.` : ': no .ssd file is paired.'));
     }
     const total = plan.dumps.reduce((sum, each) => sum + 144 + each.ssd.size, 0);
@@ -281,17 +310,28 @@ function ended(state, job, event, effects) {
     }
     const { plan } = job;
     const { result } = event;
+    state = { ...state, question: null };
+    // (Into a folder, the files of Dump all written before a failed one
+    // stay: each is whole.)
+    const written = result.written ? result.written.length : 0;
+    const before = plan.into === 'folder' && plan.all && written ? ` ${plural(written, 'file')} before it stay written.` : '';
     const failure = result.failure || (result.status !== 0 && plan.dumps.length === 1 ? { ...plan.dumps[0], result } : null);
     if (failure || result.status !== 0) {
-        return say(state, placeOf(plan), failure ? failedDump(failure) : `${dumpLabel(job)} did not finish.`);
+        return say(state, placeOf(plan), (failure ? failedDump(failure) : `${dumpLabel(job)} did not finish.`) + before +
+            leftOutWords(plan));
     }
-    if (!plan.zip) {
-        return say(state, placeOf(plan), `Dumped stream ${plan.dumps[0].stream} into ${plan.name}.`);
+    const skipped = result.skipped && result.skipped.length
+        ? ` Already there, so skipped: ${result.skipped.join(', ')}.` : '';
+    const into = plan.into === 'folder' ? ` in ${state.outputFolder}` : '';
+    if (!plan.all) {
+        return say(state, placeOf(plan), written === 0 && skipped ? `Nothing was written.${skipped}`
+            : `Dumped stream ${plan.dumps[0].stream} into ${plan.name}${into}.`);
     }
+    const dumped = plan.dumps.length - (result.skipped ? result.skipped.length : 0);
     const containers = new Set(plan.dumps.map((each) => each.container)).size;
-    return say(state, placeOf(plan), `Dumped ${plural(plan.dumps.length, 'stream')}` +
-        (plan.folder ? ` of ${plural(containers, 'container')}` : '') + ` into ${plan.name}.` +
-        (plan.leftOut.length ? ` Left out: ${plan.leftOut.join('; ')}.` : ''));
+    return say(state, placeOf(plan), `Dumped ${plural(dumped, 'stream')}` +
+        (plan.folder ? ` of ${plural(containers, 'container')}` : '') +
+        (plan.into === 'folder' ? ` into ${state.outputFolder}.` : ` into ${plan.name}.`) + skipped + leftOutWords(plan));
 }
 
 function failed(state, job, event) {
@@ -306,7 +346,9 @@ function failed(state, job, event) {
     if (job.kind === 'check') {
         return { ...state, choice: { ...state.choice, checkEnd: sentence(`The check did not finish: ${message}`) } };
     }
-    return say(state, placeOf(job.plan), sentence(`${dumpLabel(job)} ${event.started === false ? 'was not started' : 'did not finish'}: ${message}`));
+    // The page's own words for what the browser said, where it has them.
+    return say({ ...state, question: null }, placeOf(job.plan), event.said ||
+        sentence(`${dumpLabel(job)} ${event.started === false ? 'was not started' : 'did not finish'}: ${message}`));
 }
 
 // The events: what the user did, and what a job said.
@@ -347,8 +389,7 @@ function step(state, event, effects) {
             return state;
         }
         const pairs = new Map(choice.pairs);
-        const value = String(event.value).trim();
-        pairs.set(event.ssd, /^\d+$/.test(value) ? Number(value) : null);
+        pairs.set(event.ssd, digitsOf(String(event.value).trim()));
         return { ...state, choice: { ...choice, pairs } };
     }
     case 'forced': {
@@ -364,6 +405,25 @@ function step(state, event, effects) {
             : { ...state, page: Math.max(0, state.page + event.by) };
     case 'failures-first':
         return { ...state, failuresFirst: event.on };
+    case 'force-view':
+        return { ...state, forceView: event.on };
+    case 'output-folder':
+        return { ...state, outputFolder: event.name };
+    case 'change-folder':
+        effects.push({ choose: 'folder' });
+        return state;
+    case 'answered': {
+        // Replace, skip, or cancel: the dump waiting on it goes on or ends.
+        const job = state.question && jobOf(state, state.question.job);
+        if (!job) {
+            return state;
+        }
+        if (event.answer === 'cancel') {
+            return step({ ...state, question: null }, { type: 'cancel', kind: 'dump' }, effects);
+        }
+        effects.push({ answer: job.id, value: event.answer });
+        return { ...state, question: null };
+    }
     case 'dump':
     case 'dump-all':
     case 'dump-folder':
@@ -374,7 +434,7 @@ function step(state, event, effects) {
             return state;
         }
         effects.push({ abort: job.id });
-        state = without(state, job);
+        state = { ...without(state, job), question: null };
         if (job.kind === 'check') {
             return { ...state, choice: { ...state.choice, checkEnd: 'Cancelled' } };
         }
@@ -398,10 +458,16 @@ function step(state, event, effects) {
     switch (event.type) {
     case 'progress':
         return { ...state, jobs: state.jobs.map((each) => (each === job ? { ...job, written: event.written } : each)) };
+    case 'asked':
+        return { ...state, question: { job: job.id, names: event.names } };
     case 'row': {
-        const containers = [...choice.containers];
+        // The one list of a folder's containers is kept, its row replaced in
+        // place: a copy of a thousand for each row would be garbage that
+        // the page holds until its collector runs. (No earlier state is
+        // ever read again.)
+        const { containers } = choice;
         containers[event.index] = { ...containers[event.index], summary: event.summary };
-        return { ...state, choice: { ...choice, containers, checked: choice.checked + 1 } };
+        return { ...state, choice: { ...choice, checked: choice.checked + 1 } };
     }
     case 'ended':
         return ended(state, job, event, effects);
@@ -462,20 +528,26 @@ export function present(state) {
         dumping: dumpJobNow !== null,
         progress: dumpJobNow && dumpJobNow.total >= progressFrom ? Math.min(1, dumpJobNow.written / dumpJobNow.total) : null,
         dumpStream: dumpJobNow ? dumpJobNow.stream : null,
+        outputFolder: state.outputFolder,
+        question: state.question && { names: state.question.names, folder: state.outputFolder },
         folder: null,
         result: null,
     };
     if (choice && choice.kind === 'folder') {
-        const failed = (container) => container.summary && container.summary.status !== 0;
-        const order = state.failuresFirst
-            ? [...choice.containers.filter(failed), ...choice.containers.filter((container) => !failed(container))]
-            : choice.containers;
-        const pages = Math.max(1, Math.ceil(order.length / containersPerPage));
+        const { containers } = choice;
+        const failed = (index) => Boolean(containers[index].summary && containers[index].summary.status !== 0);
+        // The page's rows by their containers' indices, failures first where asked.
+        const pages = Math.max(1, Math.ceil(containers.length / containersPerPage));
         const page = Math.min(state.folderPage, pages - 1);
-        const indexOf = new Map(choice.containers.map((container, index) => [container, index]));
-        const rows = order.slice(page * containersPerPage, (page + 1) * containersPerPage).map((container) => ({
-            index: indexOf.get(container), path: container.path, summary: container.summary,
-            forced: choice.forced.has(indexOf.get(container)), canForce: failed(container) && container.ssds.length > 0,
+        const at = page * containersPerPage;
+        let shownIndices = Array.from({ length: Math.max(0, Math.min(containersPerPage, containers.length - at)) }, (_, k) => at + k);
+        if (state.failuresFirst) {
+            const all = containers.map((_, index) => index);
+            shownIndices = [...all.filter(failed), ...all.filter((index) => !failed(index))].slice(at, at + containersPerPage);
+        }
+        const rows = shownIndices.map((index) => ({
+            index, path: containers[index].path, summary: containers[index].summary,
+            forced: choice.forced.has(index), canForce: failed(index) && containers[index].ssds.length > 0,
         }));
         shown.folder = {
             status: state.said.folder || folderStatus(choice),
@@ -486,7 +558,7 @@ export function present(state) {
             rows,
             page,
             range: `containers ${count(page * containersPerPage + 1)}\u2013${count(page * containersPerPage + rows.length)} ` +
-                `of ${count(order.length)}`,
+                `of ${count(containers.length)}`,
             pages,
             canDump: !shown.dumping && !checking && !choice.walking,
         };
@@ -501,8 +573,8 @@ export function present(state) {
         // Each stream on the page and the .ssd file that goes with it.
         const dumpFor = new Map();
         for (const ssd of ssds) {
-            const stream = choice.pairs.get(ssd);
-            if (stream !== null && stream >= first && stream < last && !dumpFor.has(stream)) {
+            const stream = choice.pairs.get(ssd) === null ? -1 : Number(choice.pairs.get(ssd));
+            if (stream >= first && stream < last && !dumpFor.has(stream)) {
                 dumpFor.set(stream, ssd);
             }
         }
@@ -514,7 +586,10 @@ export function present(state) {
             pairs: ssds.map((ssd) => ({ ssd, stream: choice.pairs.get(ssd), output: outputName(ssd.name) })),
             page, pages, first, last, dumpFor,
             range: words.length ? `streams ${count(first)}\u2013${count(last - 1)} of ${count(words.length)}` : 'no streams listed',
-            canDump: !shown.dumping,
+            // A failed listing's container is dumped only when asked.
+            failed: Boolean(listing && listing.container === container && listing.done && (listing.failed || listing.status !== 0)),
+            forced: state.forceView,
+            canDump: !shown.dumping && !(listing && !listing.done),
         };
     }
     return shown;

@@ -7,20 +7,21 @@
 import { downloadZip } from 'client-zip';
 import { parse, failedStep } from '../listing_reader.js';
 import { notListed, sortByPath, summarize } from '../core/names.js';
-import { progressFrom } from '../core/state.js';
 import { cancelled, refusal, run } from './bridge.js';
-import { countedPieces, giveBack, intoDownload, intoFile, release } from './outputs.js';
+import { countedPieces, giveBack, intoDownload, release } from './outputs.js';
+import { intoFolderFile, outputFolder, present } from './folder.js';
 
-// Runs srtx CONTAINER N DATA.ssd OUTPUT in the worker; resolves to the
-// run's result, the output given to onPiece in pieces as it is written
-// (onPiece's promise kept when the piece is taken) and onProgress told the
-// bytes written so far.
+// Runs srtx CONTAINER N DATA.ssd OUTPUT in the worker, OUTPUT the file name
+// of the output's path; resolves to the run's result, the output given to
+// onPiece in pieces as it is written (onPiece's promise kept when the piece
+// is taken) and onProgress told the bytes written so far.
 function dumpOne({ container, stream, ssd, name }, signal, onProgress, onPiece) {
     let written = 0;
+    const output = name.split('/').pop();
     return run({
-        args: [container.name, String(stream), ssd.name, name],
+        args: [container.name, String(stream), ssd.name, output],
         files: container.name === ssd.name ? [container] : [container, ssd],
-        outputs: [name],
+        outputs: [output],
         bytesOut: 144 + ssd.size,
         onPiece: (_, bytes) => {
             written += bytes.length;
@@ -41,7 +42,7 @@ function zipAll(dumps, onDump, signal) {
     const failures = [];
     function member(index, each) {
         const input = countedPieces();
-        dumpOne({ ...each, name: each.name.split('/').pop() }, signal, (written) => onDump(index, written), input.put)
+        dumpOne(each, signal, (written) => onDump(index, written), input.put)
             .then((result) => {
                 if (result.status === 0) {
                     input.close();
@@ -60,22 +61,56 @@ function zipAll(dumps, onDump, signal) {
     return { zip: downloadZip(members()).body, failures };
 }
 
-// Where an output goes: straight into a file the user chooses, where the
-// browser offers that (File System Access) and the output is large, else
-// into a download. Called at once from the click's handler, while the click
-// still lets the page open a dialog.
-async function saveTarget({ plan, total, inputs }, signal) {
+// A download of the whole output, where the page reads the files itself
+// only while they fit.
+function downloadTarget({ plan, total, inputs }) {
     release();
     const refused = refusal(inputs + total);
     if (refused) {
-        throw new Error(refused);
+        throw Object.assign(new Error(refused), { started: false });
     }
-    if (total < progressFrom || typeof window.showSaveFilePicker !== 'function') {
-        return intoDownload(plan.name, total);
-    }
-    const handle = await window.showSaveFilePicker({ suggestedName: plan.name });
+    return intoDownload(plan.name, total);
+}
+
+// What the browser's errors mean, in the page's words.
+const meanings = {
+    QuotaExceededError: 'the disk is full',
+    NotAllowedError: 'the browser did not allow it',
+    SecurityError: 'the browser did not allow it',
+    NotFoundError: 'a file or folder it needed is gone',
+    NoModificationAllowedError: 'the file is in use elsewhere',
+    InvalidStateError: 'the file changed while it was written',
+};
+export const inWords = (error) => (error && meanings[error.name]) || String(error && error.message || error);
+
+// The dumps into the chosen folder, one file each, in turn; files already
+// there replaced or skipped as the user answers ask(paths), asked once.
+async function intoFolder({ plan }, signal, progress, { ask, told }) {
+    const top = await outputFolder();
     signal.throwIfAborted();
-    return intoFile(await handle.createWritable(), signal);
+    told(top.name);
+    const there = await present(top, plan.dumps.map((each) => each.name));
+    signal.throwIfAborted();
+    const skipped = there.length > 0 && (await ask(there)) === 'skip' ? there : [];
+    signal.throwIfAborted();
+    const written = [];
+    let done = 0;
+    for (const each of plan.dumps.filter((one) => !skipped.includes(one.name))) {
+        const target = await intoFolderFile(top, each.name, signal);
+        const result = await dumpOne(each, signal, (bytes) => progress(done + bytes), target.write)
+            .catch(async (error) => {
+                await target.finish(false).catch(() => {});
+                throw error;
+            });
+        await target.finish(result.status === 0);
+        signal.throwIfAborted();
+        if (result.status !== 0) {
+            return { result: { failure: { ...each, result }, written } };
+        }
+        written.push(each.name);
+        done += 144 + each.ssd.size;
+    }
+    return { result: { status: 0, written, skipped } };
 }
 
 // The files of a drop, walking into the folders in it, as { file, path },
@@ -161,17 +196,12 @@ async function listing({ container }, signal) {
     return { result: { count, words, badSize, badEnd, step, status: result.status, trace: result.trace, text: textOf(result) } };
 }
 
-async function dump(job, signal, progress) {
-    let target;
-    try {
-        target = await saveTarget(job, signal);
-    } catch (error) {
-        signal.throwIfAborted();
-        error.started = false;
-        throw error;
-    }
-    signal.throwIfAborted();
+async function dump(job, signal, progress, talk) {
     const { plan } = job;
+    if (plan.into === 'folder') {
+        return intoFolder(job, signal, progress, talk);
+    }
+    const target = downloadTarget(job);
     if (!plan.zip) {
         const result = await dumpOne(plan.dumps[0], signal, progress, target.write).catch(async (error) => {
             await target.finish(false, signal).catch(() => {});
@@ -216,6 +246,8 @@ async function dump(job, signal, progress) {
 // perform(effect) starts or aborts a job; dispatch(event) hears its answers.
 export function createEffects(dispatch) {
     const controls = new Map();
+    // The dumps waiting for the user's answer, by job.
+    const answers = new Map();
     const bodies = {
         list: listing,
         dump,
@@ -231,19 +263,34 @@ export function createEffects(dispatch) {
         controls.set(job.id, control);
         const { signal } = control;
         const progress = (written) => signal.aborted || dispatch({ type: 'progress', job: job.id, written });
-        bodies[job.kind](job, signal, progress).then((answer) => {
+        const talk = {
+            ask: (names) => new Promise((resolve) => {
+                answers.set(job.id, resolve);
+                dispatch({ type: 'asked', job: job.id, names });
+            }),
+            told: (name) => dispatch({ type: 'output-folder', name }),
+        };
+        bodies[job.kind](job, signal, progress, talk).then((answer) => {
             controls.delete(job.id);
             signal.aborted || dispatch({ type: 'ended', job: job.id, ...answer });
         }, (error) => {
             controls.delete(job.id);
-            signal.aborted || dispatch({ type: 'failed', job: job.id, message: String(error && error.message || error),
-                started: error && error.started });
+            signal.aborted || dispatch({ type: 'failed', job: job.id, message: inWords(error),
+                started: error && error.started, said: error && error.said });
         });
     }
     return function perform(effect) {
         if (effect.start) {
             start(effect.start);
+        } else if (effect.answer !== undefined) {
+            answers.get(effect.answer)?.(effect.value);
+            answers.delete(effect.answer);
+        } else if (effect.choose) {
+            outputFolder(true).then((top) => dispatch({ type: 'output-folder', name: top.name }), () => {});
         } else if (controls.has(effect.abort)) {
+            // A dump waiting for the user's answer hears Cancel.
+            answers.get(effect.abort)?.('cancel');
+            answers.delete(effect.abort);
             controls.get(effect.abort).abort(cancelled());
             controls.delete(effect.abort);
         }

@@ -26,6 +26,13 @@ const set = (element, key, value) => {
         element[key] = value;
     }
 };
+// A control that waits for a job: shown so and inert, but it keeps the
+// focus, so the keyboard stays where the user was.
+const waits = (element, waiting) => {
+    if (element.getAttribute('aria-disabled') !== String(waiting)) {
+        element.setAttribute('aria-disabled', String(waiting));
+    }
+};
 
 // A long text shows its head and its end, cut at line ends.
 function shownText(bytes) {
@@ -56,7 +63,7 @@ export function createView(dispatch) {
         const key = [listing, first, last, [...dumpFor].map(([stream, ssd]) => `${stream}:${ssd.name}`).join('/')];
         if (shownStreams && key.every((part, k) => part === shownStreams[k])) {
             for (const button of body.querySelectorAll('button')) {
-                set(button, 'disabled', !result.canDump);
+                waits(button, !result.canDump);
             }
             return;
         }
@@ -82,10 +89,12 @@ export function createView(dispatch) {
                 button.textContent = 'Dump';
                 button.setAttribute('aria-label', `Dump stream ${index} with ${ssd.name}`);
                 button.dataset.stream = String(index);
-                button.disabled = !result.canDump;
+                waits(button, !result.canDump);
                 button.addEventListener('click', () => {
-                    pressed = button;
-                    dispatch({ type: 'dump', stream: index });
+                    if (button.getAttribute('aria-disabled') !== 'true') {
+                        pressed = button;
+                        dispatch({ type: 'dump', stream: index });
+                    }
                 });
                 cell.append(button);
             }
@@ -124,7 +133,9 @@ export function createView(dispatch) {
         }
         pairItems = next;
         $('pairs-box').hidden = result.pairs.length === 0;
-        set($('dump-all'), 'disabled', !result.canDump);
+        waits($('dump-all'), !result.canDump);
+        $('force-box').hidden = !result.failed;
+        set($('force-view'), 'checked', result.forced);
     }
 
     function listingPart(result) {
@@ -297,8 +308,29 @@ export function createView(dispatch) {
         wasDumping = model.dumping;
     }
 
+    // Files already in the output folder: replace, skip, or cancel.
+    function questionPart(question) {
+        const dialog = $('question');
+        if (!question) {
+            dialog.open && dialog.close();
+            return;
+        }
+        const names = question.names.slice(0, 5).join(', ') + (question.names.length > 5 ? ` and ${count(question.names.length - 5)} more` : '');
+        set($('question-text'), 'textContent', `${question.names.length === 1 ? 'A file' : `${count(question.names.length)} files`} ` +
+            `of this dump already ${question.names.length === 1 ? 'is' : 'are'} in ${question.folder}: ${names}.`);
+        dialog.open || dialog.showModal();
+    }
+
+    function outputsPart(model) {
+        $('outputs').hidden = typeof window.showDirectoryPicker !== 'function';
+        set($('output-folder'), 'textContent', model.outputFolder ? `Outputs go into the folder ${model.outputFolder}.`
+            : 'Outputs go into a folder you choose at the first dump.');
+    }
+
     return function render(model) {
         set($('chosen'), 'textContent', model.notes);
+        outputsPart(model);
+        questionPart(model.question);
         $('in-page').hidden = !model.readsInPage;
         $('problems').hidden = model.problems.length === 0;
         set($('problems'), 'textContent', model.problems.length
