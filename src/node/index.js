@@ -150,7 +150,8 @@ function call(kind, args, signal) {
     });
 }
 
-const asBuffer = (bytes) => Buffer.from(bytes.buffer, bytes.byteOffset, bytes.length);
+// What the tool printed, from the chunks the worker moved here.
+const joined = (pieces) => Buffer.concat(pieces.map((piece) => Buffer.from(piece.buffer, piece.byteOffset, piece.length)));
 
 // run(args, { signal }): the command line after the program's name. Resolves
 // to { status, stdout, stderr }, the exact bytes the command would print.
@@ -160,7 +161,7 @@ async function run(args, options) {
     }
     const checked = args.map((arg) => checkedText(arg, 'args'));
     const { status, stdout, stderr } = await call('run', checked, checkedSignal(options));
-    return { status, stdout: asBuffer(stdout), stderr: asBuffer(stderr) };
+    return { status, stdout: joined(stdout), stderr: joined(stderr) };
 }
 
 // The stream objects of a listing.
@@ -191,9 +192,9 @@ async function list(containerPath, options) {
             return streams;
         },
         badSizeAtEnd: listing.badEnd,
-        failedStep: listingReader.failedStep(asBuffer(listing.stderr).toString('utf8')),
+        failedStep: listingReader.failedStep(joined(listing.stderr).toString('utf8')),
         get text() {
-            text = text === null ? asBuffer(listing.stdout).toString('utf8') : text;
+            text = text === null ? joined(listing.stdout).toString('utf8') : text;
             return text;
         },
     };

@@ -38,16 +38,10 @@ function gathering(onPiece = null) {
                 at += part.length;
             }
         },
-        // All of it, in a buffer of its own, to be moved to the caller.
-        bytes() {
-            const whole = new Uint8Array(total);
-            let at = 0;
-            for (const part of [...chunks, chunk.subarray(0, filled)]) {
-                whole.set(part, at);
-                at += part.length;
-            }
-            return whole;
-        },
+        // All of it, as its chunks, each to be moved to the caller: joined
+        // there only where asked for (a listing's text is megabytes, and a
+        // fresh buffer of them costs as much as the run).
+        pieces: () => [...chunks, chunk.subarray(0, filled)],
     };
 }
 
@@ -97,12 +91,13 @@ parentPort.on('message', async ({ kind, args }) => {
     const stderr = gathering();
     captureStandardStreams(module.FS, stdout, stderr);
     const status = module.callMain([...args]);
-    const result = { status, stdout: stdout.bytes(), stderr: stderr.bytes() };
+    const result = { status, stdout: stdout.pieces(), stderr: stderr.pieces() };
     if (reader) {
         const { count, words, badSize, badEnd } = reader.finish();
         Object.assign(result, { count, words, badSize: [...badSize], badEnd });
     }
-    parentPort.postMessage(result, [result.stdout.buffer, result.stderr.buffer, ...(reader ? [result.words.buffer] : [])]);
+    const moved = [...result.stdout, ...result.stderr].map((piece) => piece.buffer);
+    parentPort.postMessage(result, [...new Set(moved), ...(reader ? [result.words.buffer] : [])]);
     // The next call's instance, made while the caller reads this result.
     next = instance();
 });

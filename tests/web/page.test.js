@@ -121,11 +121,7 @@ const output = (tab, at, contents) => tab.evaluate(async ([where, bytes]) => {
             dir = await dir.getDirectoryHandle(part, { create: Boolean(bytes) });
         }
         const file = await dir.getFileHandle(parts[parts.length - 1], { create: Boolean(bytes) });
-        if (bytes) {
-            const writer = (await file.createWritable()).getWriter();
-            await writer.write(new Uint8Array(bytes));
-            await writer.close();
-        }
+        file.blob = bytes ? new Blob([new Uint8Array(bytes)]) : file.blob;
         return window.sha256(await file.getFile());
     } catch {
         return null;
