@@ -18,7 +18,8 @@ export function initial() {
         generation: 0,
         // null; { kind: 'files', container, ssds, pairs }; or { kind:
         // 'folder', name, containers, pairs, forced, open, walking,
-        // checked, checkEnd }. pairs: each .ssd File and its stream, or null.
+        // checked, checkEnd }. pairs: each .ssd File and its stream's digits,
+        // or null.
         choice: null,
         notes: '',
         // The listing of the container in view: { container, done: false }
@@ -527,7 +528,6 @@ export function present(state) {
         problems: state.problems,
         dumping: dumpJobNow !== null,
         progress: dumpJobNow && dumpJobNow.total >= progressFrom ? Math.min(1, dumpJobNow.written / dumpJobNow.total) : null,
-        dumpStream: dumpJobNow ? dumpJobNow.stream : null,
         outputFolder: state.outputFolder,
         question: state.question && { names: state.question.names, folder: state.outputFolder },
         folder: null,
