@@ -67,8 +67,14 @@ function captureStandardStreams(FS, stdout, stderr) {
     }
 }
 
+// One memory for every instance this thread makes, cleared before each: a
+// fresh instance on it starts as it would on a memory of its own, and the
+// thread neither reserves nor frees a memory per call (which costs more than
+// the call, and more still with every thread of the pool doing it at once).
+const memory = new WebAssembly.Memory({ initial: 32, maximum: 32 }); // the module's 2 MiB
 const instance = () => createSrtx({
     thisProgram: 'srtx',
+    wasmMemory: (new Uint8Array(memory.buffer).fill(0), memory),
     noInitialRun: true,
     // The tool's exit ends its run, not this thread.
     quit: (status, toThrow) => {
