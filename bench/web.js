@@ -18,14 +18,18 @@
 //   shell loop, and the browser's memory after it above a small listing's;
 // WebKit (named as an engine) is measured on the listing alone.
 //   node bench/web.js SRTX WEB_FOLDER MAKE_CONTAINER DATA_FOLDER [ENGINE...]
+// Each engine's figures replace its own in the day's results file under
+// bench/results/ (bench/figures writes README's from there).
 'use strict';
 const { execFileSync, execSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
 const { launch } = require('../tests/web/engine');
+const results = require('./results');
 
 const [srtx, webFolder, maker, data, ...named] = process.argv.slice(2);
 const engines = named.length ? named : ['chromium', 'firefox'];
+const packages = { chromium: 'chromium', firefox: 'firefox-esr', webkit: 'libwebkit2gtk-4.1-0' };
 const page = 'file://' + path.resolve(webFolder) + '/index.html';
 const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -463,6 +467,19 @@ async function measure(engine, inputs) {
     const row = (what, value, goal) => console.log(`${what.padEnd(56)} ${value.padStart(12)}   goal ${goal}`);
     for (const engine of engines) {
         const r = await measure(engine, inputs);
+        const version = execFileSync('dpkg-query', ['-W', '-f=${Version}', packages[engine]], { encoding: 'utf8' });
+        results.update(results.today(), `web.${engine}.`, {
+            version, date: new Date().toISOString().slice(0, 10), list: r.list, list_native: listNative,
+            painted: r.painted, read_floor: r.readFloor,
+            ...(engine === 'webkit' ? {} : {
+                folder: r.folder, folder_native: loopNative, folder_after_kib: r.folderAbove,
+                dump: r.dump, dump_floor: r.floor, dump_ratio: r.dumpRatio,
+                dump1536_kib: r.peak1536 - r.base, dump1536_equal: r.equal1536,
+                twice_first_kib: r.twice[0], twice_second_kib: r.twice[1],
+                engine_first_kib: r.engineTwice[0], engine_second_kib: r.engineTwice[1],
+                zip_test: r.zipTest, zip_members: r.zipMembers, zip_bytes: r.zipSize,
+            }),
+        });
         const mib = (kib, digits = 0) => `${(kib / 1024).toFixed(digits)} MiB`;
         // The two dumps' peaks differ by less than a MiB at times.
         const mibs = (peaks) => peaks.map((kib) => mib(kib, 1)).join(', ');
@@ -489,6 +506,7 @@ async function measure(engine, inputs) {
     }
     const folder = fs.readdirSync(webFolder).reduce((sum, name) => sum + fs.statSync(path.join(webFolder, name)).size, 0);
     row('page folder, uncompressed', `${(folder / 1024).toFixed(0)} KiB`, '< 300 KB');
+    results.update(results.today(), 'web.page.', { bytes: folder });
 })().catch((error) => {
     console.error(error);
     process.exit(1);
