@@ -10,6 +10,7 @@
 # and a recipe names itself the same way: <!-- docs: recipe NAME -->.
 # With --js, the JavaScript blocks run under Node instead, the npm package's
 # folder as the module 'srtx'.
+# README's figures must be those bench/figures writes from bench/results/.
 #   tests/shell/blocks.sh BUILD_DIR        (a build with srtx and make-container)
 #   tests/shell/blocks.sh --js NPM_FOLDER
 set -euo pipefail
@@ -148,6 +149,12 @@ while IFS= read -r -d '' record; do
     fi
     [ "$failures" != "$before" ] || passed=$((passed + 1))
 done < <(blocks)
+
+# README's figures are what the newest results file under bench/ says.
+if [ -z "$js" ]; then
+    where=README.md
+    node "$root/bench/figures" --check || fail "its figures are not bench/figures' own"
+fi
 
 for why in "${!skipped[@]}"; do
     echo "skipped ${skipped[$why]}: $why"
