@@ -72,20 +72,23 @@ function captureStandardStreams(FS, stdout, stderr) {
 // thread neither reserves nor frees a memory per call (which costs more than
 // the call, and more still with every thread of the pool doing it at once).
 const memory = new WebAssembly.Memory({ initial: 32, maximum: 32 }); // the module's 2 MiB
-const instance = () => createSrtx({
-    thisProgram: 'srtx',
-    wasmMemory: (new Uint8Array(memory.buffer).fill(0), memory),
-    noInitialRun: true,
-    // The tool's exit ends its run, not this thread.
-    quit: (status, toThrow) => {
-        throw toThrow;
-    },
-    instantiateWasm(imports, receive) {
-        receive(new WebAssembly.Instance(workerData.module, imports), workerData.module);
-        return {};
-    },
-    preRun: [(made) => orderedStreams(made.FS)],
-});
+const instance = () => {
+    new Uint8Array(memory.buffer).fill(0);
+    return createSrtx({
+        thisProgram: 'srtx',
+        wasmMemory: memory,
+        noInitialRun: true,
+        // The tool's exit ends its run, not this thread.
+        quit: (status, toThrow) => {
+            throw toThrow;
+        },
+        instantiateWasm(imports, receive) {
+            receive(new WebAssembly.Instance(workerData.module, imports), workerData.module);
+            return {};
+        },
+        preRun: [(made) => orderedStreams(made.FS)],
+    });
+};
 let next = instance();
 
 // { kind: 'run' | 'list', args } in; the run's status and bytes out, and for
