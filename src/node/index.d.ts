@@ -39,13 +39,15 @@ export interface DumpResult {
 }
 
 export interface CallOptions {
-    /** Ends the run where it stands (its worker thread is stopped); the call
-     *  rejects with an AbortError. */
+    /** Ends the run where it stands; the call rejects with an AbortError
+     *  once its worker thread has stopped. */
     signal?: AbortSignal;
 }
 
-/** A path: a string or a file: URL, with no NUL byte. */
-export type PathLike = string | URL;
+/** A path: a string, a file: URL, or a Buffer or Uint8Array of UTF-8, with
+ *  no NUL byte; at most 32,767 bytes, and all of a call's arguments at most
+ *  65,536 bytes (more is refused with ENAMETOOLONG). */
+export type PathLike = string | URL | Uint8Array;
 
 /** Runs srtx with the arguments after the program name. */
 export function run(args: readonly string[], options?: CallOptions): Promise<RunResult>;

@@ -4,7 +4,7 @@
 // fire, sockets are served, a FIFO the same process reads is drained. The
 // module is compiled once per process and shared with the workers; what the
 // tool prints is captured, never written to this process's streams, and its
-// exit is the call's result. Arguments are checked as Node's fs checks them.
+// exit is the call's result. Paths are taken as Node's fs takes them.
 'use strict';
 
 const fs = require('fs');
@@ -28,19 +28,46 @@ function checkedText(value, name) {
     return value;
 }
 
-// A path: a string, or a file: URL, with no NUL byte (which would end it
-// early for the tool).
+// A path: a string, a file: URL, or a Buffer or Uint8Array holding UTF-8
+// (the tool takes text, so other bytes are refused), with no NUL byte (which
+// would end it early for the tool).
+const utf8 = new TextDecoder('utf-8', { fatal: true, ignoreBOM: true });
 function checkedPath(value, name) {
     if (value instanceof URL) {
         if (value.protocol !== 'file:') {
             throw coded(TypeError, 'ERR_INVALID_URL_SCHEME', 'The URL must be of scheme file');
         }
         value = fileURLToPath(value);
+    } else if (value instanceof Uint8Array) {
+        try {
+            value = utf8.decode(value);
+        } catch {
+            throw coded(TypeError, 'ERR_INVALID_ARG_VALUE', `The argument '${name}' must be valid UTF-8. Received ${received(value)}`);
+        }
     } else if (typeof value !== 'string') {
         throw coded(TypeError, 'ERR_INVALID_ARG_TYPE',
-            `The "${name}" argument must be of type string or an instance of URL. Received ${received(value)}`);
+            `The "${name}" argument must be of type string or an instance of Buffer or URL. Received ${received(value)}`);
     }
     return checkedText(value, name);
+}
+
+// The arguments are laid out on the tool's 128 KiB stack: each is bounded,
+// as a system bounds a path, and so is their total, which run() and dump()
+// would otherwise pile up past the stack's end.
+const longestArgument = 32767;
+const longestArguments = 65536;
+function bounded(args) {
+    let total = 0;
+    for (const arg of args) {
+        const bytes = Buffer.byteLength(arg) + 1;
+        total += bytes;
+        if (bytes > longestArgument + 1 || total > longestArguments) {
+            throw Object.assign(coded(Error, 'ENAMETOOLONG', bytes > longestArgument + 1
+                ? `ENAMETOOLONG: name too long: an argument of ${bytes - 1} bytes, past the ${longestArgument} bytes srtx takes`
+                : `ENAMETOOLONG: name too long: arguments of more than ${longestArguments} bytes in all`), { errno: -36 });
+        }
+    }
+    return args;
 }
 
 // A stream number reaches the tool as a shell would pass it: a safe integer
@@ -73,80 +100,120 @@ function checkedSignal(options) {
 const aborted = (signal) => Object.assign(new Error('The operation was aborted', { cause: signal.reason }),
     { name: 'AbortError', code: 'ABORT_ERR' });
 
-// The pool: at most one worker a core, made when first needed; further calls
-// wait their turn. An idle worker does not keep the process alive.
+// The pool: at most one worker a core, made when first needed, and counted
+// until it has exited; further calls wait their turn. Each call is a job
+// record, { kind, args, signal, resolve, reject, worker, abort }, settled
+// exactly once and taken out of the queue by identity. An idle worker does
+// not keep the process alive, and a worker that fails or exits takes only
+// its own job with it.
 const most = Math.max(1, typeof os.availableParallelism === 'function' ? os.availableParallelism() : os.cpus().length);
 const idle = [];
-const waiting = [];
+const queue = [];
 let workers = 0;
 let compiled = null;
 
-function worker() {
-    if (idle.length > 0) {
-        return idle.pop();
+function settle(job) {
+    if (job.signal) {
+        job.signal.removeEventListener('abort', job.abort);
     }
+    if (job.worker) {
+        job.worker.job = null;
+        job.worker = null;
+    }
+}
+
+// A worker's end, by error or exit, rejects the job it was running (an
+// aborted one rejects once its worker's terminate() is done).
+function lose(thread, error) {
+    const job = thread.job;
+    if (!job || job.ending) {
+        return;
+    }
+    settle(job);
+    job.reject(error);
+}
+
+function spawn() {
     compiled = compiled || new WebAssembly.Module(fs.readFileSync(path.join(__dirname, 'srtx-module.wasm')));
     workers += 1;
-    return new Worker(path.join(__dirname, 'worker.js'), { workerData: { module: compiled } });
+    const thread = new Worker(path.join(__dirname, 'worker.js'), { workerData: { module: compiled } });
+    thread.job = null;
+    thread.on('message', (answer) => {
+        const job = thread.job;
+        if (!job || job.ending) {
+            return;
+        }
+        settle(job);
+        if (answer.error !== undefined) {
+            // The run broke inside the module: this worker is not used again.
+            job.reject(coded(Error, 'ERR_SRTX_RUN_FAILED', `srtx's run failed in its worker: ${answer.error}`));
+            thread.terminate();
+            return;
+        }
+        thread.unref();
+        idle.push(thread);
+        job.resolve(answer.ok);
+        pump();
+    });
+    thread.on('error', (error) => {
+        const failure = error instanceof Error ? error : new Error(String(error));
+        lose(thread, Object.assign(failure, { code: failure.code || 'ERR_SRTX_WORKER_FAILED' }));
+    });
+    thread.on('exit', (status) => {
+        workers -= 1;
+        const at = idle.indexOf(thread);
+        if (at >= 0) {
+            idle.splice(at, 1);
+        }
+        lose(thread, coded(Error, 'ERR_SRTX_WORKER_EXITED', `srtx's worker exited with code ${status} during the call`));
+        pump();
+    });
+    return thread;
 }
 
-function nextCall() {
-    while (waiting.length > 0 && (idle.length > 0 || workers < most)) {
-        waiting.shift()();
+function pump() {
+    while (queue.length > 0 && (idle.length > 0 || workers < most)) {
+        const job = queue.shift();
+        const thread = idle.pop() || spawn();
+        thread.job = job;
+        job.worker = thread;
+        thread.ref();
+        thread.postMessage({ kind: job.kind, args: job.args });
     }
 }
 
-// Runs the tool in a worker: resolves to what worker.js posts.
+// Runs the tool in a worker: resolves to what worker.js answers.
 function call(kind, args, signal) {
     return new Promise((resolve, reject) => {
         if (signal && signal.aborted) {
             reject(aborted(signal));
             return;
         }
-        let thread = null;
-        const start = () => {
-            if (signal && signal.aborted) {
+        const job = { kind, args, signal, resolve, reject, worker: null, ending: false, abort: null };
+        // An abort ends the run where it stands: the call rejects once its
+        // worker has stopped, so nothing it was writing changes after that.
+        job.abort = () => {
+            if (job.worker) {
+                const thread = job.worker;
+                job.ending = true;
+                thread.terminate().then(() => {
+                    settle(job);
+                    reject(aborted(signal));
+                });
                 return;
             }
-            thread = worker();
-            thread.ref();
-            thread.once('message', done);
-            thread.once('error', failed);
-            thread.postMessage({ kind, args });
-        };
-        const settle = () => {
-            signal && signal.removeEventListener('abort', abort);
-            thread.off('message', done).off('error', failed);
-        };
-        const done = (result) => {
-            settle();
-            thread.unref();
-            idle.push(thread);
-            nextCall();
-            resolve(result);
-        };
-        const lost = () => {
-            settle();
-            thread.terminate();
-            workers -= 1;
-            nextCall();
-        };
-        const failed = (error) => {
-            lost();
-            reject(error);
-        };
-        // An abort ends the run where it stands: its worker goes with it.
-        const abort = () => {
-            if (thread) {
-                lost();
-            } else {
-                waiting.splice(waiting.indexOf(start), 1);
+            const at = queue.indexOf(job);
+            if (at >= 0) {
+                queue.splice(at, 1);
+                settle(job);
+                reject(aborted(signal));
             }
-            reject(aborted(signal));
         };
-        signal && signal.addEventListener('abort', abort, { once: true });
-        waiting.push(start);
-        nextCall();
+        if (signal) {
+            signal.addEventListener('abort', job.abort, { once: true });
+        }
+        queue.push(job);
+        pump();
     });
 }
 
@@ -160,7 +227,7 @@ async function run(args, options) {
         throw coded(TypeError, 'ERR_INVALID_ARG_TYPE', `The "args" argument must be an instance of Array. Received ${received(args)}`);
     }
     const checked = args.map((arg) => checkedText(arg, 'args'));
-    const { status, stdout, stderr } = await call('run', checked, checkedSignal(options));
+    const { status, stdout, stderr } = await call('run', bounded(checked), checkedSignal(options));
     return { status, stdout: joined(stdout), stderr: joined(stderr) };
 }
 
@@ -179,7 +246,7 @@ function made({ words, badSize }) {
 // list(path, { signal }): the container's streams as the listing prints
 // them, the text read in the worker as the tool prints it.
 async function list(containerPath, options) {
-    const listing = await call('list', [checkedPath(containerPath, 'containerPath')], checkedSignal(options));
+    const listing = await call('list', bounded([checkedPath(containerPath, 'containerPath')]), checkedSignal(options));
     let streams = null;
     let text = null;
     // The streams and the text are made when first asked for: a million
@@ -219,4 +286,9 @@ async function dump(container, stream, ssd, output, options) {
     };
 }
 
-module.exports = { run, list, dump, explainStep: listingReader.explain };
+// explainStep(step): a failed step's name in plain words.
+const explainStep = (step) => listingReader.explain(checkedText(step, 'step'));
+
+module.exports = { run, list, dump, explainStep };
+// For the tests alone: a call of any kind the worker takes, its 'exit' among them.
+Object.defineProperty(module.exports, Symbol.for('srtx.call'), { value: call });

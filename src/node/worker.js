@@ -91,22 +91,36 @@ const instance = () => {
 };
 let next = instance();
 
-// { kind: 'run' | 'list', args } in; the run's status and bytes out, and for
-// a listing what its text says, the buffers moved rather than copied.
+// { kind: 'run' | 'list', args } in; out { ok: result }, the run's status and
+// bytes and for a listing what its text says, the buffers moved rather than
+// copied, or { error: why } where the run broke (the pool then ends this
+// thread). (A kind of 'exit' ends the thread with status args[0]: the tests'
+// way to lose a worker mid-call.)
 parentPort.on('message', async ({ kind, args }) => {
-    const module = await next;
-    const reader = kind === 'list' ? listingReader.reader(args[0]) : null;
-    const stdout = gathering(reader && reader.take);
-    const stderr = gathering();
-    captureStandardStreams(module.FS, stdout, stderr);
-    const status = module.callMain([...args]);
-    const result = { status, stdout: stdout.pieces(), stderr: stderr.pieces() };
-    if (reader) {
-        const { count, words, badSize, badEnd } = reader.finish();
-        Object.assign(result, { count, words, badSize: [...badSize], badEnd });
+    if (kind === 'exit') {
+        process.exit(Number(args[0]));
     }
-    const moved = [...result.stdout, ...result.stderr].map((piece) => piece.buffer);
-    parentPort.postMessage(result, [...new Set(moved), ...(reader ? [result.words.buffer] : [])]);
+    let result;
+    let moved;
+    try {
+        const module = await next;
+        const reader = kind === 'list' ? listingReader.reader(args[0]) : null;
+        const stdout = gathering(reader && reader.take);
+        const stderr = gathering();
+        captureStandardStreams(module.FS, stdout, stderr);
+        const status = module.callMain([...args]);
+        result = { status, stdout: stdout.pieces(), stderr: stderr.pieces() };
+        if (reader) {
+            const { count, words, badSize, badEnd } = reader.finish();
+            Object.assign(result, { count, words, badSize: [...badSize], badEnd });
+        }
+        moved = [...new Set([...result.stdout, ...result.stderr].map((piece) => piece.buffer)),
+            ...(reader ? [result.words.buffer] : [])];
+    } catch (error) {
+        parentPort.postMessage({ error: String(error && error.message || error) });
+        return;
+    }
+    parentPort.postMessage({ ok: result }, moved);
     // The next call's instance, made while the caller reads this result.
     next = instance();
 });

@@ -98,7 +98,13 @@ test('arguments are checked as fs checks them; the ES module gives the same call
     const out = path.join(work, 'args.kvdsp');
     const rows = [
         [() => srtx.list(3), TypeError, 'ERR_INVALID_ARG_TYPE'],
-        [() => srtx.list(Buffer.from(example)), TypeError, 'ERR_INVALID_ARG_TYPE'],
+        [() => srtx.list('x'.repeat(32767)).then((listed) => listed.failedStep), 'open input'],
+        [() => srtx.list(Buffer.from(example)).then((listed) => listed.count), 3],
+        [() => srtx.list(Buffer.from([0x2f, 0xff, 0x2e])), TypeError, 'ERR_INVALID_ARG_VALUE'],
+        [async () => srtx.explainStep(42), TypeError, 'ERR_INVALID_ARG_TYPE'],
+        [() => srtx.list('x'.repeat(32768)), Error, 'ENAMETOOLONG'],
+        [() => srtx.dump('c'.repeat(30000), 1, 's'.repeat(30000), 'o'.repeat(30000)), Error, 'ENAMETOOLONG'],
+        [() => srtx.run(Array(100).fill('a'.repeat(1000))), Error, 'ENAMETOOLONG'],
         [() => srtx.list(`${example}\0.txt`), TypeError, 'ERR_INVALID_ARG_VALUE'],
         [() => srtx.list(new URL('https://example.org/example.srt')), TypeError, 'ERR_INVALID_URL_SCHEME'],
         [() => srtx.run('example.srt'), TypeError, 'ERR_INVALID_ARG_TYPE'],
@@ -191,4 +197,40 @@ test('a listing read in pieces cut anywhere', () => {
             }
         }
     }
+});
+
+// Whatever aborts or exits around them, every call settles: the first calls
+// and one waiting share a signal, three more wait without one; a worker that
+// exits on its own fails its call alone; an aborted dump's output no longer
+// grows once its call has rejected.
+test('no call is lost, and an abort rejects once its worker has stopped', async () => {
+    const large = made('pool.srt', 'streams', '300000');
+    const cores = typeof os.availableParallelism === 'function' ? os.availableParallelism() : os.cpus().length;
+    const control = new AbortController();
+    const shared = Array.from({ length: cores + 1 }, () => srtx.list(large, { signal: control.signal }));
+    const free = Array.from({ length: 3 }, () => srtx.list(large));
+    setTimeout(() => control.abort(), 20);
+    const settled = await Promise.allSettled([...shared, ...free]);
+    assert.deepEqual(settled.map((each) => each.status === 'fulfilled' ? each.value.count : each.reason.code),
+        [...Array(cores + 1).fill('ABORT_ERR'), 300000, 300000, 300000]);
+
+    const call = srtx[Symbol.for('srtx.call')];
+    await assert.rejects(call('exit', ['3']), { code: 'ERR_SRTX_WORKER_EXITED' });
+    assert.equal((await srtx.list(example)).count, 3);
+
+    const data = path.join(work, 'aborted01.ssd');
+    const out = path.join(work, 'aborted.kvdsp');
+    fs.closeSync(fs.openSync(data, 'w'));
+    fs.truncateSync(data, 1 << 30);
+    const dumping = new AbortController();
+    const dumped = srtx.dump(example, 1, data, out, { signal: dumping.signal });
+    while (!fs.existsSync(out) || fs.statSync(out).size === 0) {
+        await new Promise((resolve) => setTimeout(resolve, 1));
+    }
+    dumping.abort();
+    await assert.rejects(dumped, { code: 'ABORT_ERR' });
+    const size = fs.statSync(out).size;
+    await new Promise((resolve) => setTimeout(resolve, 50));
+    assert.equal(fs.statSync(out).size, size);
+    assert.ok(size < 144 + (1 << 30), 'the dump was stopped');
 });
