@@ -1,23 +1,23 @@
 #!/usr/bin/env bash
 # Checks that the documentation agrees with the tree: each group of
 # .ci/packages is named, package for package, on an apt-get install line of
-# README.md, and the manual page's date is the newest release's in CHANGELOG.md.
+# doc/platforms.md, and the manual page's date is the newest release's in CHANGELOG.md.
 #   tests/shell/docs.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 fail=0
 
-installLines=$(sed -n 's/^ *\(sudo \)\{0,1\}apt-get install \([^#]*\).*/\2/p' "$root/README.md" |
+installLines=$(sed -n 's/^ *\(sudo \)\{0,1\}apt-get install \([^#]*\).*/\2/p' "$root/doc/platforms.md" |
     while read -r line; do tr ' ' '\n' <<<"$line" | grep . | sort | paste -sd' '; done)
 while read -r group packages; do
     wanted=$(tr ' ' '\n' <<<"$packages" | sort | paste -sd' ')
     if ! grep -qxF "$wanted" <<<"$installLines"; then
-        echo "README.md has no install line naming exactly the ${group%:} packages: $packages"
+        echo "doc/platforms.md has no install line naming exactly the ${group%:} packages: $packages"
         fail=1
     fi
 done < <(grep -v '^#' "$root/.ci/packages" | grep .)
 [ "$(grep -c . <<<"$installLines")" -eq "$(grep -v '^#' "$root/.ci/packages" | grep -c .)" ] ||
-    { echo "README.md has install lines beyond the groups of .ci/packages"; fail=1; }
+    { echo "doc/platforms.md has install lines beyond the groups of .ci/packages"; fail=1; }
 
 release=$(sed -n 's/^## [0-9.]* (\([0-9-]*\))$/\1/p' "$root/CHANGELOG.md" | head -n 1)
 manual=$(sed -n 's/^\.TH [^ ]* [0-9] \([0-9-]*\) .*/\1/p' "$root/doc/srtx.1")
