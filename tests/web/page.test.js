@@ -62,21 +62,41 @@ const standIns = ({ folder, delay, failAt }) => {
         window.downloads.push(sha256(blob).then((hash) => ({ name: this.download, size: blob.size, hash, blob })));
     };
     // A folder whose files are Blobs; a writable keeps the standard's swap
-    // file, the file taking its new bytes only when the writable closes.
+    // file, the file taking its new bytes only when the writable closes. As
+    // Chromium's, it refuses a name holding / or \\ (and . and ..), removes
+    // only an empty folder, and once gone (window.gone) fails every call;
+    // each look-up waits delay ms too, and window.lookups counts them.
+    window.lookups = 0;
+    window.gone = false;
     const folderOf = (name) => {
         const entries = new Map();
-        const entry = (key, create, make) => {
+        const entry = async (key, create, make) => {
+            window.lookups += 1;
+            await new Promise((resolve) => setTimeout(resolve, delay));
+            if (window.gone) {
+                throw new DOMException('A requested file or directory could not be found', 'NotFoundError');
+            }
+            if (/[/\\]/.test(key) || ['', '.', '..'].includes(key)) {
+                throw new TypeError("Failed to execute 'getFileHandle' on 'FileSystemDirectoryHandle': Name is not allowed.");
+            }
             if (!entries.has(key) && !create) {
                 throw new DOMException(`${key} is not there`, 'NotFoundError');
             }
             return entries.get(key) || entries.set(key, make()).get(key);
         };
-        return {
+        const folder = {
             name,
+            entries,
             queryPermission: async () => 'granted',
-            getDirectoryHandle: async (key, { create = false } = {}) => entry(key, create, () => folderOf(key)),
-            removeEntry: async (key) => entries.delete(key),
-            getFileHandle: async (key, { create = false } = {}) => entry(key, create, () => {
+            keys: () => (window.gone ? { next: async () => entry('', false) } : entries.keys()),
+            getDirectoryHandle: (key, { create = false } = {}) => entry(key, create, () => folderOf(key)),
+            removeEntry: async (key) => {
+                if (entries.get(key) && entries.get(key).entries && entries.get(key).entries.size > 0) {
+                    throw new DOMException(`${key} is not empty`, 'InvalidModificationError');
+                }
+                entries.delete(key);
+            },
+            getFileHandle: (key, { create = false } = {}) => entry(key, create, () => {
                 const file = { getFile: async () => file.blob, blob: new Blob([]) };
                 file.createWritable = async () => {
                     const pieces = [];
@@ -94,11 +114,17 @@ const standIns = ({ folder, delay, failAt }) => {
                 return file;
             }),
         };
+        return folder;
     };
     window.outputs = folder && folderOf('outputs');
+    window.picked = 0;
     window.showDirectoryPicker = folder === 'refused'
         ? async () => { throw new DOMException('The user aborted a request.', 'AbortError'); }
-        : folder ? async () => window.outputs : undefined;
+        : folder ? async () => {
+            window.picked += 1;
+            window.gone = false;
+            return window.outputs;
+        } : undefined;
 };
 
 async function open(files, { folder = false, delay = 0, failAt = Number.MAX_SAFE_INTEGER, listed = true, input = '#files' } = {}) {
@@ -238,6 +264,29 @@ put('b/short.srt', exampleBytes.subarray(0, 10));
 for (const seed of ['1', '3', '4']) {
     put(`b/seed${seed}.srt`, fs.readFileSync(made(`seed${seed}.srt`, 'damaged', seed)));
 }
+// Folders of their own, each a tree of files: [folder, { path: bytes }].
+const tree = (folder, files) => {
+    for (const [at, bytes] of Object.entries(files)) {
+        fs.mkdirSync(path.dirname(path.join(work, folder, at)), { recursive: true });
+        fs.writeFileSync(path.join(work, folder, at), bytes);
+    }
+    return path.join(work, folder);
+};
+// Paths that differ in letter case alone, each .ssd file's bytes its own.
+const ownBytes = (seed) => crypto.createHash('sha512').update(seed).digest();
+const cased = tree('cased', { 'A/x.srt': exampleBytes, 'a/x.srt': exampleBytes, 'A/x00.ssd': ownBytes('A'),
+    'a/x00.ssd': ownBytes('a'), 'b/C.srt': exampleBytes, 'b/c.srt': exampleBytes, 'b/C01.ssd': ownBytes('C'), 'b/c02.ssd': ownBytes('c') });
+const deep = tree('deep', { 'sub/c.srt': exampleBytes, 'sub/c02.ssd': fs.readFileSync(ssd) });
+// A hundred .ssd files of one container, the first large enough for Cancel.
+const lots = tree('lots', Object.fromEntries([['c.srt', fs.readFileSync(made('hundred.srt', 'streams', '100'))],
+    ...Array.from({ length: 100 }, (_, k) => [`c${String(k).padStart(2, '0')}.ssd`, ownBytes(String(k))])]));
+fs.truncateSync(path.join(lots, 'c00.ssd'), 60 << 20);
+const unheldSrt = path.join(work, 'p\\q.srt');
+const unheldSsd = path.join(work, 'p\\q02.ssd');
+fs.copyFileSync(example, unheldSrt);
+fs.copyFileSync(ssd, unheldSsd);
+const cut = path.join(work, 'cut01.ssd');
+fs.copyFileSync(big, cut);
 // In each engine: every row says what the tool says of its container, and
 // Dump all's members are the tool's dumps at the chosen paths, the failed
 // container left out and named. prefix: the paths as the page has them.
@@ -375,10 +424,14 @@ const cases = [
             }
             const box = document.getElementById('progress-box').getBoundingClientRect();
             const seen = [box.top >= 0 && box.bottom <= innerHeight + 1, document.activeElement === button];
+            // Cancel pressed (its click, as Enter gives it) gives the focus back to the button.
+            window.pressed = button;
+            document.getElementById('cancel').focus();
             document.getElementById('cancel').click();
             return seen;
         }), [true, true]);
         await tab.waitFor(() => /did not finish: cancelled/.test(document.getElementById('summary').textContent));
+        await tab.waitFor(() => document.activeElement === window.pressed);
         assert.equal(await tab.evaluate(() => window.downloads.length), 0);
         await click(tab, '#streams tbody tr:nth-child(2) button');
         assert.deepEqual(await download(tab), bigDownload());
@@ -573,6 +626,72 @@ const cases = [
         await click(tab, '#dump-all');
         assert.match(await said(tab, /failed \(/), /^The dump of stream 2 with example02\.ssd failed \(check SSD block header failed/);
         assert.equal(await tab.evaluate(() => window.downloads.length), 0);
+    }],
+    // Each .ssd file goes with the container of its own folder, letter for
+    // letter; of two outputs that are one file on Windows, the later is left
+    // out and named.
+    ['folders whose paths differ in letter case alone keep their own .ssd files', [cased], async (tab) => {
+        await tab.waitFor(() => /^Checked/.test(document.getElementById('folder-status').textContent));
+        await click(tab, '#dump-folder');
+        await tab.waitFor(() => /^Dumped/.test(document.getElementById('folder-status').textContent));
+        for (const [member, stream, data] of [['A/x00', 0, 'A/x00.ssd'], ['b/C01', 1, 'b/C01.ssd'], ['b/c02', 2, 'b/c02.ssd']]) {
+            assert.equal(await output(tab, `cased/${member}.kvdsp`), sha256(dumped(stream, path.join(cased, data))));
+        }
+        assert.equal(await output(tab, 'cased/a/x00.kvdsp'), null);
+        assert.match(await text(tab, '#folder-status'),
+            /Left out: cased\/a\/x00\.ssd \(its output cased\/a\/x00\.kvdsp is cased\/A\/x00\.kvdsp where letter case is not told apart\)\.$/);
+    }, { listed: false, input: '#folder', folder: true, engines: ['chromium'] }],
+    ['a name a folder cannot hold is left out before anything is written, and named', [unheldSrt, unheldSsd], async (tab) => {
+        await click(tab, '#dump-all');
+        assert.equal(await text(tab, '#summary'), 'Nothing was dumped; left out: p\\q02.ssd (its output name ' +
+            'p\\q02.kvdsp holds \\, which a folder on Windows cannot hold).');
+    }, { folder: engine === 'chromium' }],
+    ['a .ssd file cut short while it is dumped fails in the page\'s own words', [example, cut], async (tab) => {
+        await click(tab, '#streams tbody tr:nth-child(2) button');
+        await tab.waitFor(() => !document.getElementById('progress-box').hidden);
+        fs.truncateSync(cut, 1 << 20);
+        assert.equal(await said(tab, /did not finish/),
+            'The dump did not finish: cut01.ssd changed or was removed after it was chosen; choose it again.');
+    }, { delay: 20, folder: true, engines: ['chromium'] }],
+    ['an output folder that is gone is said to be, forgotten, and asked for at the next dump', [example, ssd], async (tab) => {
+        const dumpWith = async (pattern) => {
+            await click(tab, '#streams tbody tr:nth-child(3) button');
+            return said(tab, pattern);
+        };
+        await dumpWith(/^Dumped/);
+        await tab.evaluate(() => { window.gone = true; });
+        assert.equal(await dumpWith(/gone/), 'The dump was not started: the folder outputs is gone; the next dump asks for a folder.');
+        assert.equal(await text(tab, '#output-folder'), 'Outputs go into a folder you choose at the first dump.');
+        await click(tab, '#streams tbody tr:nth-child(3) button');
+        await tab.waitFor(() => document.getElementById('question').open);
+        await click(tab, '#replace');
+        await said(tab, /^Dumped/);
+        assert.equal(await tab.evaluate(() => window.picked), 2);
+    }, { folder: true, engines: ['chromium'] }],
+    ['a failed dump into the chosen folder removes the folders it made', [deep], async (tab) => {
+        await tab.waitFor(() => /^Checked/.test(document.getElementById('folder-status').textContent));
+        await click(tab, '#dump-folder');
+        await tab.waitFor(() => /did not finish/.test(document.getElementById('folder-status').textContent));
+        assert.deepEqual(await tab.evaluate(() => [...window.outputs.entries.keys()]), []);
+    }, { listed: false, input: '#folder', folder: true, failAt: 0, engines: ['chromium'] }],
+    ['Cancel ends the look for files already there at once', [lots], async (tab) => {
+        await tab.waitFor(() => /^Checked/.test(document.getElementById('folder-status').textContent));
+        await click(tab, '#dump-folder');
+        await tab.waitFor(() => window.lookups > 10);
+        const looked = await tab.evaluate(() => {
+            document.getElementById('cancel').click();
+            return window.lookups;
+        });
+        await new Promise((resolve) => setTimeout(resolve, 400));
+        assert.ok(await tab.evaluate(() => window.lookups) <= looked + 1);
+        assert.equal(await text(tab, '#folder-status'), 'Dump all did not finish: cancelled.');
+    }, { listed: false, input: '#folder', folder: true, delay: 20, engines: ['chromium'] }],
+    ['the map says what is pointed at in the container in view only', [cSrt], async (tab) => {
+        await tab.evaluate(() => [...document.querySelectorAll('#map svg rect[tabindex]')].pop().focus());
+        assert.match(await text(tab, '#map .map-status'), /^DSP entry, bytes 544\u2013687$/);
+        await tab.setFiles('#files', [made('five.srt', 'streams', '5')]);
+        await tab.waitFor(() => /^five\.srt: 5 streams/.test(document.getElementById('summary').textContent));
+        assert.equal(await text(tab, '#map .map-status'), '');
     }],
     ['a folder: every container checked and dumped into the chosen folder as a tree', [game],
         folderChecked((file) => path.relative(work, file), true, true),

@@ -6,6 +6,7 @@
 // small run); aborting a run ends its worker, so no half state outlives it.
 // Every result carries the Files it was made from.
 import { wasmBase64, workerSource } from 'srtx-worker';
+import { inPageLimitWords, unreadableWords } from '../core/words.js';
 import { detachFrees, giveBack } from './outputs.js';
 
 let workerUrl = null;
@@ -36,19 +37,12 @@ export function cancelled() {
 
 // Why a run of this many bytes of files and output cannot be made here,
 // or null when it can.
-export function refusal(bytes) {
-    if (!inPage || bytes <= inPageLimit) {
-        return null;
-    }
-    return `this browser does not let the page's worker read files opened from disk, so the page reads ` +
-        `them into memory, at most 1 GiB of files and outputs together, and this needs ` +
-        `${bytes.toLocaleString('en-US')} bytes. Open the page from a local web server instead ` +
-        `(for example python3 -m http.server in its folder, then http://127.0.0.1:8000/): ` +
-        `there the files are read and written in place`;
-}
+export const refusal = (bytes) => (!inPage || bytes <= inPageLimit ? null : inPageLimitWords(bytes));
 
-// A chosen file that can no longer be read, in plain words.
-export const unreadableFile = (name) => `${name} changed or was removed after it was chosen; choose it again`;
+// An error in the page's own words, and one the browser gave, known by its
+// kind alone (its text is the browser's, never shown as the page's).
+const inWords = (message) => Object.assign(new Error(message), { page: true });
+const ofKind = (kind, message) => Object.assign(new Error(message), { kind: kind || 'Error' });
 
 // The chosen files' bytes, for a worker that cannot read the files (nor
 // any Blob the page hands it: it makes its own Files of the bytes); files
@@ -59,7 +53,7 @@ async function copied(files, signal) {
         try {
             copies.push(file instanceof Blob ? { name: file.name, contents: await file.arrayBuffer() } : file);
         } catch {
-            throw new Error(unreadableFile(file.name));
+            throw inWords(unreadableWords(file.name));
         }
         signal.throwIfAborted();
     }
@@ -93,7 +87,7 @@ export function run({ args, files, outputs = [], bytesOut = 0, onPiece = () => {
     const moved = files.reduce((sum, file) => sum + file.size, bytesOut);
     const refused = refusal(moved);
     if (refused) {
-        return Promise.reject(new Error(refused));
+        return Promise.reject(inWords(refused));
     }
     compileOnce();
     const worker = idle.pop() || new Worker(workerUrl);
@@ -121,7 +115,7 @@ export function run({ args, files, outputs = [], bytesOut = 0, onPiece = () => {
                 worker.postMessage({ type: 'run', id, module, args, files: given, outputs, detachFrees, probe },
                     given.flatMap((file) => (file instanceof Blob ? [] : [file.contents])));
             }
-        }).catch((error) => end(reject, error));
+        }).catch((error) => end(reject, ofKind(error && error.name, String(error))));
         const startInPage = () =>
             copied(files, signal).then((copies) => signal.aborted || start(copies), (error) => over || end(reject, error));
         worker.onmessage = (event) => {
@@ -141,26 +135,26 @@ export function run({ args, files, outputs = [], bytesOut = 0, onPiece = () => {
                 end(resolve, { ...message, files }, moved <= keptUpTo);
             } else if (message.type === 'unreadable') {
                 // One chosen file, changed or gone: this run fails alone.
-                end(reject, new Error(unreadableFile(message.name)));
+                end(reject, inWords(unreadableWords(message.name)));
             } else if (message.type === 'no-files') {
                 // (Runs started together may each hear so.)
                 inPage || onInPage();
                 inPage = true;
                 const again = refusal(moved);
                 if (again) {
-                    end(reject, new Error(again));
+                    end(reject, inWords(again));
                 } else {
                     startInPage();
                 }
             } else if (message.type === 'problem') {
                 dispatchEvent(new CustomEvent('srtx-problem', { detail: message.message }));
             } else {
-                end(reject, new Error(message.message || 'the worker could not read the chosen files'));
+                end(reject, ofKind(message.kind, message.message));
             }
         };
         worker.onerror = (event) => {
             event.preventDefault();
-            end(reject, new Error(event.message || 'the tool stopped unexpectedly'));
+            end(reject, ofKind('Error', event.message));
         };
         inPage ? startInPage() : start(files);
     });

@@ -1,15 +1,18 @@
-// The effects the core asks for: listings, a folder's walk and check, and
-// dumps, each a job with an AbortSignal of its own. Every job checks its
-// signal after each await and says nothing once it is aborted; what it says
-// goes back to the core as an event, which decides what it means. Every
-// output's bytes are the tool's own, written by its run in the worker and
-// handed over in pieces.
+// The effects the core asks for, as data: listings, a folder's walk and
+// check, and dumps, each a job with an AbortSignal of its own; the answer to
+// a dump's question; the folder chooser; Copy and Save. Every job checks its
+// signal after each await on its way to new work and says nothing once it
+// is aborted; what it says goes back to the core as an event, which decides
+// what it means. Every output's bytes are the tool's own, written by its run
+// in the worker and handed over in pieces.
 import { downloadZip } from 'client-zip';
 import { parse, failedStep } from '../listing_reader.js';
-import { notListed, sortByPath, summarize } from '../core/names.js';
+import { sortByPath } from '../core/names.js';
+import { notListed, summarize } from '../core/plan.js';
+import { errorWords } from '../core/words.js';
 import { cancelled, refusal, run } from './bridge.js';
-import { countedPieces, giveBack, intoDownload, release } from './outputs.js';
-import { intoFolderFile, outputFolder, present } from './folder.js';
+import { countedPieces, giveBack, intoDownload, release, saveText } from './outputs.js';
+import { existing, intoFolderFile, outputFolder } from './folder.js';
 
 // Runs srtx CONTAINER N DATA.ssd OUTPUT in the worker, OUTPUT the file name
 // of the output's path; resolves to the run's result, the output given to
@@ -67,50 +70,71 @@ function downloadTarget({ plan, total, inputs }) {
     release();
     const refused = refusal(inputs + total);
     if (refused) {
-        throw Object.assign(new Error(refused), { started: false });
+        throw Object.assign(new Error(refused), { started: false, page: true });
     }
     return intoDownload(plan.name, total);
 }
 
-// What the browser's errors mean, in the page's words.
-const meanings = {
-    QuotaExceededError: 'the disk is full',
-    NotAllowedError: 'the browser did not allow it',
-    SecurityError: 'the browser did not allow it',
-    NotFoundError: 'a file or folder it needed is gone',
-    NoModificationAllowedError: 'the file is in use elsewhere',
-    InvalidStateError: 'the file changed while it was written',
-};
-export const inWords = (error) => (error && meanings[error.name]) || String(error && error.message || error);
+// What an error says to the core: the page's own words where it has them
+// (said, a whole sentence, or message), else the error's kind, which the
+// core names.
+const known = new Set(['QuotaExceededError', 'NotAllowedError', 'SecurityError', 'NotFoundError',
+    'NoModificationAllowedError', 'InvalidStateError', 'NotReadableError', 'AbortError']);
+export function toldOf(error) {
+    if (error && error.said) {
+        return { said: error.said, started: error.started, gone: error.gone };
+    }
+    if (error && error.page) {
+        return { message: error.message, started: error.started };
+    }
+    const kind = error && (error.kind || error.name);
+    return known.has(kind) ? { message: errorWords(kind), started: error.started } : { kind: kind || 'Error' };
+}
 
 // The dumps into the chosen folder, one file each, in turn; files already
-// there replaced or skipped as the user answers ask(paths), asked once.
+// there replaced or skipped as the user answers ask(paths), asked once. A
+// failed or cancelled run removes the file it was writing, and the folders
+// it made that are still empty.
 async function intoFolder({ plan }, signal, progress, { ask, told }) {
-    const top = await outputFolder();
+    const top = await outputFolder(signal);
     signal.throwIfAborted();
     told(top.name);
-    const there = await present(top, plan.dumps.map((each) => each.name));
+    const there = await existing(top, plan.dumps.map((each) => each.name), signal);
     signal.throwIfAborted();
     const skipped = there.length > 0 && (await ask(there)) === 'skip' ? there : [];
     signal.throwIfAborted();
     const written = [];
+    const made = [];
     let done = 0;
-    for (const each of plan.dumps.filter((one) => !skipped.includes(one.name))) {
-        const target = await intoFolderFile(top, each.name, signal);
-        const result = await dumpOne(each, signal, (bytes) => progress(done + bytes), target.write)
-            .catch(async (error) => {
-                await target.finish(false).catch(() => {});
-                throw error;
-            });
-        await target.finish(result.status === 0);
-        signal.throwIfAborted();
-        if (result.status !== 0) {
-            return { result: { failure: { ...each, result }, written } };
+    try {
+        for (const each of plan.dumps.filter((one) => !skipped.includes(one.name))) {
+            const target = await intoFolderFile(top, each.name, signal, made);
+            const result = await dumpOne(each, signal, (bytes) => progress(done + bytes), target.write)
+                .catch(async (error) => {
+                    await target.finish(false).catch(() => {});
+                    throw error;
+                });
+            await target.finish(result.status === 0);
+            signal.throwIfAborted();
+            if (result.status !== 0) {
+                await removeEmpty(made);
+                return { result: { failure: { ...each, result }, written } };
+            }
+            written.push(each.name);
+            done += 144 + each.ssd.size;
         }
-        written.push(each.name);
-        done += 144 + each.ssd.size;
+    } catch (error) {
+        await removeEmpty(made);
+        throw Object.assign(error, { written: written.length });
     }
     return { result: { status: 0, written, skipped } };
+}
+// The folders a run made, deepest first, each removed where it is empty
+// (one that holds a file written before stays).
+async function removeEmpty(made) {
+    for (const { at, name } of made.reverse()) {
+        await at.removeEntry(name).catch(() => {});
+    }
 }
 
 // The files of a drop, walking into the folders in it, as { file, path },
@@ -122,6 +146,7 @@ export async function walk(entries, signal) {
         signal.throwIfAborted();
         if (entry.isFile) {
             const file = await new Promise((resolve, reject) => entry.file(resolve, reject));
+            signal.throwIfAborted();
             found.push({ file, path: entry.fullPath.replace(/^\/+/, '') });
             return;
         }
@@ -171,8 +196,10 @@ async function check(containers, signal, onResult) {
                 summary = summarize(await run({ args: [name], files: [given], signal }), name);
             } catch (error) {
                 signal.throwIfAborted();
-                summary = notListed(error.message);
+                const told = toldOf(error);
+                summary = notListed(told.said || told.message || errorWords(told.kind));
             }
+            signal.throwIfAborted();
             onResult(index, summary);
         }
     };
@@ -191,6 +218,7 @@ function textOf(result) {
 
 async function listing({ container }, signal) {
     const result = await run({ args: [container.name], files: [container], signal });
+    signal.throwIfAborted();
     const { count, words, badSize, badEnd } = parse(result.stdout, container.name);
     const step = failedStep(new TextDecoder().decode(result.stderr));
     return { result: { count, words, badSize, badEnd, step, status: result.status, trace: result.trace, text: textOf(result) } };
@@ -243,7 +271,10 @@ async function dump(job, signal, progress, talk) {
     return { result: { status: 0 } };
 }
 
-// perform(effect) starts or aborts a job; dispatch(event) hears its answers.
+// perform(effect) runs what the core asked for; dispatch(event) hears the
+// answers. It runs within the call that gave it the effect, so an effect
+// the core gives for a click (a dialog, the clipboard, a download) runs
+// within that click.
 export function createEffects(dispatch) {
     const controls = new Map();
     // The dumps waiting for the user's answer, by job.
@@ -275,24 +306,34 @@ export function createEffects(dispatch) {
             signal.aborted || dispatch({ type: 'ended', job: job.id, ...answer });
         }, (error) => {
             controls.delete(job.id);
-            signal.aborted || dispatch({ type: 'failed', job: job.id, message: inWords(error),
-                started: error && error.started, said: error && error.said });
+            if (!signal.aborted) {
+                dispatch({ type: 'failed', job: job.id, ...toldOf(error), written: error && error.written });
+            }
         });
     }
-    return function perform(effect) {
-        if (effect.start) {
-            start(effect.start);
-        } else if (effect.answer !== undefined) {
-            answers.get(effect.answer)?.(effect.value);
-            answers.delete(effect.answer);
-        } else if (effect.choose) {
-            outputFolder(true).then((top) => dispatch({ type: 'output-folder', name: top.name }), () => {});
-        } else if (controls.has(effect.abort)) {
+    function abort(id) {
+        if (controls.has(id)) {
             // A dump waiting for the user's answer hears Cancel.
-            answers.get(effect.abort)?.('cancel');
-            answers.delete(effect.abort);
-            controls.get(effect.abort).abort(cancelled());
-            controls.delete(effect.abort);
+            answers.get(id)?.('cancel');
+            answers.delete(id);
+            controls.get(id).abort(cancelled());
+            controls.delete(id);
         }
+    }
+    const kinds = {
+        start: ({ job }) => start(job),
+        abort: ({ job }) => abort(job),
+        answer({ job, value }) {
+            answers.get(job)?.(value);
+            answers.delete(job);
+        },
+        'choose-folder': () => outputFolder(null, true).then((top) => dispatch({ type: 'output-folder', name: top.name }), () => {}),
+        save: ({ text, name }) => saveText(text, name),
+        copy({ what, text, generation }) {
+            const said = (ok) => dispatch({ type: 'copied', what, ok, generation });
+            navigator.clipboard.writeText(typeof text === 'string' ? text : new TextDecoder().decode(text))
+                .then(() => said(true), () => said(false));
+        },
     };
+    return (effect) => kinds[effect.type](effect);
 }

@@ -195,7 +195,8 @@ export function intoDownload(name, size = 0) {
     // Once the Blob cannot be built, every piece is taken at once, and
     // finish() tells why.
     const fail = (message) => {
-        failure = new Error(`the browser could not keep the download (${message})`);
+        // (The browser's own words, message, are not the page's to show.)
+        failure = Object.assign(new Error('the browser could not keep the download'), { page: true, cause: message });
         answers.splice(0).forEach((answer) => answer(null));
         built.reject(failure);
         worker.terminate();

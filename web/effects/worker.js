@@ -52,7 +52,11 @@ self.onmessage = async (event) => {
         const result = unreadable(files, event.data.probe) || await run(module, args, files, outputs);
         self.postMessage(result, result.stdout ? [result.stdout.buffer, result.stderr.buffer] : []);
     } catch (error) {
-        self.postMessage({ type: 'failed', message: String(error && error.message || error) });
+        // A chosen file that can no longer be read mid-run (cut short,
+        // changed, removed) fails as one changed before the run does.
+        const gone = unreadable(files, event.data.probe);
+        self.postMessage(gone && gone.type === 'unreadable' ? gone
+            : { type: 'failed', kind: error && error.name, message: String(error && error.message || error) });
     } finally {
         pacing.running = false;
         spares.splice(0).forEach(giveBack);
@@ -125,7 +129,7 @@ function instantiate(config, imports, receive) {
             exports = { ...exports, [main]: WebAssembly.promising(exports[main]) };
         }
         receive({ exports }, config.wasmModule);
-    }, (error) => self.postMessage({ type: 'failed', message: String(error.message) }));
+    }, (error) => self.postMessage({ type: 'failed', kind: error.name, message: String(error.message) }));
     config.paced = paced;
     return {};
 }

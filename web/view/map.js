@@ -43,37 +43,44 @@ function element(name, attributes, parent) {
 }
 
 // Draws into figure (an element holding an <svg>, a status line and a
-// "whole file" button) and keeps the view for zooming.
-export function createMap(figure) {
+// "whole file" button) what show({ fileSize, trace, step, view, status })
+// gives: the view ([start, end], or null for the whole file) and the status
+// line live in the page's state, and what the user points at or zooms to
+// goes there as an event.
+export function createMap(figure, dispatch) {
     const svg = figure.querySelector('svg');
     const status = figure.querySelector('.map-status');
     const reset = figure.querySelector('.map-reset');
     let model = null;
+    let shown = null;
     let view = [0, 1];
 
-    reset.addEventListener('click', () => {
-        if (model) {
-            view = [0, model.fileSize];
+    reset.addEventListener('click', () => dispatch({ type: 'map-zoomed', view: null, text: '' }));
+
+    function show({ fileSize, trace, step: failedStep, view: asked, status: said }) {
+        if (!shown || shown.trace !== trace) {
+            const runs = [];
+            let last = null;
+            for (const [step, start, size, count] of trace) {
+                const kind = classify(step);
+                if (count < 0) {
+                    last = step ? { step, start, end: start + size, kind } : null;
+                } else if (kind) {
+                    runs.push({ ...kind, step, start, size, count, end: start + size * count });
+                }
+            }
+            runs.sort((a, b) => a.start - b.start);
+            const end = runs.reduce((most, run) => Math.max(most, run.end), Math.max(fileSize, last ? last.end : 0, 1));
+            model = { fileSize: end, runs, last, failedStep };
+        }
+        if (!shown || shown.trace !== trace || shown.view !== asked) {
+            view = asked || [0, model.fileSize];
             draw();
         }
-    });
-
-    function show(fileSize, trace, failedStep) {
-        const runs = [];
-        let last = null;
-        for (const [step, start, size, count] of trace) {
-            const kind = classify(step);
-            if (count < 0) {
-                last = step ? { step, start, end: start + size, kind } : null;
-            } else if (kind) {
-                runs.push({ ...kind, step, start, size, count, end: start + size * count });
-            }
+        if (status.textContent !== said) {
+            status.textContent = said;
         }
-        runs.sort((a, b) => a.start - b.start);
-        const end = runs.reduce((most, run) => Math.max(most, run.end), Math.max(fileSize, last ? last.end : 0, 1));
-        model = { fileSize: end, runs, last, failedStep };
-        view = [0, end];
-        draw();
+        shown = { trace, view: asked };
     }
 
     function x(position) {
@@ -150,15 +157,14 @@ export function createMap(figure) {
                 const text = describe(item);
                 rect.setAttribute('aria-label', text);
                 element('title', {}, rect).textContent = text;
-                const say = () => { status.textContent = text; };
+                const say = () => dispatch({ type: 'map-pointed', text });
                 rect.addEventListener('mouseenter', say);
                 rect.addEventListener('focus', say);
                 const zoom = () => {
                     if (item.band || item.count > 1) {
                         const margin = (item.end - item.start) * 0.05;
-                        view = [Math.max(0, item.start - margin), Math.min(model.fileSize, item.end + margin)];
-                        draw();
-                        status.textContent = `zoomed to ${bytes(Math.floor(view[0]), Math.ceil(view[1]))}`;
+                        const to = [Math.max(0, item.start - margin), Math.min(model.fileSize, item.end + margin)];
+                        dispatch({ type: 'map-zoomed', view: to, text: `zoomed to ${bytes(Math.floor(to[0]), Math.ceil(to[1]))}` });
                     }
                 };
                 rect.addEventListener('click', zoom);
@@ -203,8 +209,8 @@ export function createMap(figure) {
         const text = `${failedStep} failed: ${last.kind.what}, ${bytes(last.start, last.end)}`;
         mark.setAttribute('aria-label', text);
         element('title', {}, mark).textContent = text;
-        mark.addEventListener('focus', () => { status.textContent = text; });
-        mark.addEventListener('mouseenter', () => { status.textContent = text; });
+        mark.addEventListener('focus', () => dispatch({ type: 'map-pointed', text }));
+        mark.addEventListener('mouseenter', () => dispatch({ type: 'map-pointed', text }));
     }
 
     return { show };

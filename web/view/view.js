@@ -1,14 +1,14 @@
-// The view: writes what present(state) gives into the page, and turns what
-// the user does into events. It is the one path from the state to the DOM,
-// and it changes only what changed: rows are kept by key, a progress bar's
-// value is set, a page of rows is rebuilt only when its rows change.
-// Everything a file or the tool says is shown as text, never markup.
-import { explain } from '../listing_reader.js';
-import { sentence } from '../core/state.js';
+// The view: the one path from the state to the DOM. It writes what
+// present(state) gives into the page, and turns what the user does into
+// events; it keeps nothing but what it last wrote, part by part, so that it
+// changes only what changed: rows are kept by key, a progress bar's value
+// is set, a page of rows is rebuilt only when its rows change. Everything a
+// file or the tool says is shown as text, never markup.
+import { count, sentence, stepFailed } from '../core/words.js';
+import { pathOf } from '../core/names.js';
 import { createMap } from './map.js';
 
 const $ = (id) => document.getElementById(id);
-const count = (n) => n.toLocaleString('en-US');
 const decoder = new TextDecoder();
 // The <pre> shows the head and the end of a long text (where errors and the
 // status are); Copy and Save text take all of it.
@@ -16,9 +16,10 @@ const shownTextLimit = 32 << 10;
 
 // A failed step by its name, in bold, then in plain words.
 function showStep(element, step) {
-    const name = document.createElement('strong');
-    name.textContent = `${step} failed`;
-    element.append(name, `: ${explain(step)}.`);
+    const { name, why } = stepFailed(step);
+    const strong = document.createElement('strong');
+    strong.textContent = name;
+    element.append(strong, `: ${why}.`);
 }
 
 const set = (element, key, value) => {
@@ -33,6 +34,7 @@ const waits = (element, waiting) => {
         element.setAttribute('aria-disabled', String(waiting));
     }
 };
+const inert = (element) => element.getAttribute('aria-disabled') === 'true';
 
 // A long text shows its head and its end, cut at line ends.
 function shownText(bytes) {
@@ -43,32 +45,102 @@ function shownText(bytes) {
           `Copy and Save text take the whole text \u2026\n${decoder.decode(bytes.subarray(tail))}`;
 }
 
+// What each part last wrote: changed(part, ...keys) is true, and keeps the
+// keys, when any differs from what that part was last written from.
+function lastWritten() {
+    const kept = new Map();
+    return (part, ...keys) => {
+        const before = kept.get(part);
+        if (before && before.length === keys.length && before.every((key, k) => key === keys[k])) {
+            return false;
+        }
+        kept.set(part, keys);
+        return true;
+    };
+}
+
+// The page's own controls, each turned into its event. A choice is read from
+// its input and the input cleared, so that the same file chosen again
+// (edited since) is a change of its own.
+function listen(dispatch) {
+    const chosen = (input, other, folder) => () => {
+        const items = [...input.files].map((file) => ({ file, path: pathOf(file) }));
+        input.value = '';
+        dispatch({ type: 'chosen', items, folder });
+        // A folder's choice clears the file chooser, and the other way round.
+        other.value = '';
+    };
+    $('files').addEventListener('change', chosen($('files'), $('folder'), false));
+    $('folder').addEventListener('change', chosen($('folder'), $('files'), true));
+    const drop = $('drop');
+    for (const name of ['dragenter', 'dragover']) {
+        document.addEventListener(name, (event) => {
+            event.preventDefault();
+            drop.classList.add('over');
+        });
+    }
+    document.addEventListener('dragleave', () => drop.classList.remove('over'));
+    document.addEventListener('drop', (event) => {
+        event.preventDefault();
+        drop.classList.remove('over');
+        // The entries are taken at once: a drop's items are gone once its
+        // event has been handled.
+        const entries = [...event.dataTransfer.items]
+            .map((item) => (typeof item.webkitGetAsEntry === 'function' ? item.webkitGetAsEntry() : null))
+            .filter(Boolean);
+        if (entries.some((entry) => entry.isDirectory)) {
+            dispatch({ type: 'dropped-folder', entries });
+        } else {
+            dispatch({ type: 'chosen', items: [...event.dataTransfer.files].map((file) => ({ file, path: file.name })) });
+        }
+    });
+    // Paging keeps the focus on the pager: on the other button once the one
+    // pressed can no longer be.
+    for (const [previous, next, table] of [['previous', 'next', 'streams'], ['folder-previous', 'folder-next', 'folder']]) {
+        for (const [pressed, other, by] of [[previous, next, -1], [next, previous, 1]]) {
+            $(pressed).addEventListener('click', () => {
+                dispatch({ type: 'paged', table, by });
+                $(pressed).disabled && $(other).focus();
+            });
+        }
+    }
+    // (A control that waits for a job takes no click.)
+    const clicks = [['dump-all', { type: 'dump-all', from: 'dump-all' }], ['dump-folder', { type: 'dump-folder', from: 'dump-folder' }],
+        ['cancel', { type: 'cancel', kind: 'dump' }], ['cancel-check', { type: 'cancel', kind: 'check' }],
+        ['change-folder', { type: 'change-folder' }], ['replace', { type: 'answered', answer: 'replace' }],
+        ['skip', { type: 'answered', answer: 'skip' }], ['cancel-replace', { type: 'answered', answer: 'cancel' }],
+        ['copy', { type: 'copy', what: 'text' }], ['save-text', { type: 'save', what: 'text' }],
+        ['copy-summary', { type: 'copy', what: 'summary' }], ['save-summary', { type: 'save', what: 'summary' }]];
+    for (const [id, event] of clicks) {
+        $(id).addEventListener('click', () => inert($(id)) || dispatch(event));
+    }
+    $('failures-first').addEventListener('change', (event) => dispatch({ type: 'failures-first', on: event.target.checked }));
+    $('force-view').addEventListener('change', (event) => dispatch({ type: 'force-view', on: event.target.checked }));
+    // Escape closes the question as Cancel does.
+    $('question').addEventListener('cancel', (event) => {
+        event.preventDefault();
+        dispatch({ type: 'answered', answer: 'cancel' });
+    });
+}
+
 export function createView(dispatch) {
-    const map = createMap($('map'));
-    // What was last written, part by part.
-    let shownListing;
-    let shownStreams = null;
+    listen(dispatch);
+    const map = createMap($('map'), dispatch);
+    const changed = lastWritten();
     let pairItems = new Map();
     let folderRows = new Map();
-    let folderOrder = '';
-    let checking = false;
     let barShown = 0;
-    let pressed = null;
-    let wasDumping = false;
-    let listed = false;
 
     function streamRows(result) {
         const body = $('streams').tBodies[0];
         const { listing, first, last, dumpFor } = result;
-        const key = [listing, first, last, [...dumpFor].map(([stream, ssd]) => `${stream}:${ssd.name}`).join('/')];
-        if (shownStreams && key.every((part, k) => part === shownStreams[k])) {
+        if (!changed('streams', listing, first, last, [...dumpFor].map(([stream, ssd]) => `${stream}:${ssd.name}`).join('/'))) {
             for (const button of body.querySelectorAll('button')) {
                 waits(button, !result.canDump);
             }
             return;
         }
         const focused = body.contains(document.activeElement) ? document.activeElement.dataset.stream : undefined;
-        shownStreams = key;
         body.replaceChildren();
         const words = listing && listing.words ? listing.words : [];
         for (let index = first; index < last; ++index) {
@@ -90,19 +162,15 @@ export function createView(dispatch) {
                 button.setAttribute('aria-label', `Dump stream ${index} with ${ssd.name}`);
                 button.dataset.stream = String(index);
                 waits(button, !result.canDump);
-                button.addEventListener('click', () => {
-                    if (button.getAttribute('aria-disabled') !== 'true') {
-                        pressed = button;
-                        dispatch({ type: 'dump', stream: index });
-                    }
-                });
+                button.addEventListener('click', () => inert(button) ||
+                    dispatch({ type: 'dump', stream: index, from: `stream:${index}` }));
                 cell.append(button);
             }
         }
         // Focus stays on a row's Dump button, rebuilt with the page.
         if (focused !== undefined) {
             const again = body.querySelector(`button[data-stream="${focused}"]`);
-            (again && !again.disabled ? again : $('summary')).focus();
+            (again || $('summary')).focus();
         }
     }
 
@@ -140,34 +208,33 @@ export function createView(dispatch) {
 
     function listingPart(result) {
         const { listing } = result;
-        if (listing === shownListing) {
-            return;
-        }
-        shownListing = listing;
         const done = listing && listing.done && listing.text;
-        const failure = $('failure');
-        failure.replaceChildren();
-        failure.hidden = !(done && listing.step);
-        if (done && listing.step) {
-            showStep(failure, listing.step);
+        const wrote = changed('listing', listing);
+        if (wrote) {
+            const failure = $('failure');
+            failure.replaceChildren();
+            failure.hidden = !(done && listing.step);
+            if (done && listing.step) {
+                showStep(failure, listing.step);
+            }
+            $('text').textContent = done ? shownText(listing.text) : '';
         }
-        $('map').hidden = !done;
-        if (done) {
-            map.show(result.container.size, listing.trace, listing.step);
+        $('map').hidden = !result.map;
+        if (result.map) {
+            map.show(result.map);
         }
-        $('text').textContent = done ? shownText(listing.text) : '';
-        listed = Boolean(done);
+        return wrote && Boolean(done);
     }
 
     function resultPart(result) {
         $('result').hidden = !result;
         if (!result) {
-            shownListing = undefined;
+            changed('listing', undefined);
             return;
         }
         $('result').setAttribute('aria-busy', String(result.busy));
         set($('summary'), 'textContent', result.summary);
-        listingPart(result);
+        const listed = listingPart(result);
         pairs(result);
         streamRows(result);
         set($('page-range'), 'textContent', result.range);
@@ -179,14 +246,13 @@ export function createView(dispatch) {
         if (listed) {
             // For the benchmark: the listing is all on the page from here.
             performance.mark('srtx-listed');
-            listed = false;
         }
     }
 
     // A container's row: its path (opening its view), stream count, BAD
     // SIZE warnings and result; a failed one with .ssd files can be dumped
     // anyway.
-    function folderRow({ index, path, summary, forced, canForce }) {
+    function folderRow({ index, path, summary, said, forced, canForce }) {
         const row = document.createElement('tr');
         const open = document.createElement('button');
         open.type = 'button';
@@ -210,7 +276,7 @@ export function createView(dispatch) {
         if (summary.step) {
             showStep(result, summary.step);
         } else {
-            result.textContent = summary.status === 0 ? 'ok' : sentence(summary.said);
+            result.textContent = summary.status === 0 ? said : sentence(said);
         }
         row.classList.toggle('failed', summary.status !== 0);
         row.classList.toggle('warned', summary.warnings > 0);
@@ -230,8 +296,8 @@ export function createView(dispatch) {
         $('folder-view').hidden = !folder;
         if (!folder) {
             folderRows = new Map();
-            folderOrder = '';
-            checking = false;
+            changed('order', '');
+            changed('checking', false);
             return;
         }
         set($('folder-status'), 'textContent', folder.status);
@@ -241,21 +307,21 @@ export function createView(dispatch) {
         set($('failures-first'), 'checked', folder.failuresFirst);
         set($('dump-folder'), 'disabled', !folder.canDump);
         const body = $('containers').tBodies[0];
-        const order = folder.rows.map((row) => row.index).join();
+        const reordered = changed('order', folder.rows.map((row) => row.index).join());
         const focused = body.contains(document.activeElement) ? document.activeElement.dataset.path : undefined;
         const next = new Map();
         for (const row of folder.rows) {
             const kept = folderRows.get(row.index);
             const same = kept && kept.shown.summary === row.summary && kept.shown.forced === row.forced;
             const made = same ? kept : folderRow(row);
-            if (kept && !same && order === folderOrder) {
+            if (kept && !same && !reordered) {
                 const hadFocus = kept.contains(document.activeElement);
                 kept.replaceWith(made);
                 hadFocus && made.querySelector('button').focus();
             }
             next.set(row.index, made);
         }
-        if (order !== folderOrder) {
+        if (reordered) {
             body.replaceChildren(...next.values());
             if (focused !== undefined) {
                 const again = [...body.querySelectorAll('button')].find((button) => button.dataset.path === focused);
@@ -263,16 +329,14 @@ export function createView(dispatch) {
             }
         }
         folderRows = next;
-        folderOrder = order;
         set($('folder-range'), 'textContent', folder.range);
         set($('folder-previous'), 'disabled', folder.page === 0);
         set($('folder-next'), 'disabled', folder.page + 1 >= folder.pages);
         $('folder-pages').hidden = folder.pages < 2;
-        if (checking && !folder.checking) {
+        if (changed('checking', folder.checking) && !folder.checking) {
             // For the benchmark: the last row is on the page from here.
             performance.mark('srtx-checked');
         }
-        checking = folder.checking;
     }
 
     // The bar changes at most every 200 ms, and at the end: each change is
@@ -293,19 +357,24 @@ export function createView(dispatch) {
         }
     }
 
-    // A row's Dump button, disabled while it ran, has the focus back unless
-    // the user took it elsewhere meanwhile. The page stays where the user
-    // has scrolled to (in Blink, scrolling back also left megabytes for the
-    // collector, piling up from one dump to the next).
-    function focusPart(model) {
-        if (wasDumping && !model.dumping && pressed &&
-            (document.activeElement === null || document.activeElement === document.body)) {
-            (pressed.isConnected ? pressed : $('summary')).focus({ preventScroll: true });
+    // The control the core gives the keyboard back to (the one that started
+    // a job, once the job is over), unless the user took the focus
+    // elsewhere meanwhile: it is given only where the focus was lost, or is
+    // on a control now hidden (Cancel) or closed (the question's buttons).
+    // The page stays where the user has scrolled to (in Blink, scrolling
+    // back also left megabytes for the collector, piling up from one dump
+    // to the next).
+    function focusPart({ focus }) {
+        if (!changed('focus', focus.serial) || focus.to === null) {
+            return;
         }
-        if (!model.dumping) {
-            pressed = null;
+        const active = document.activeElement;
+        if (active && active !== document.body && !active.closest('[hidden], dialog:not([open])')) {
+            return;
         }
-        wasDumping = model.dumping;
+        const stream = /^stream:(\d+)$/.exec(focus.to);
+        const target = stream ? $('streams').querySelector(`button[data-stream="${stream[1]}"]`) : $(focus.to);
+        (target && target.isConnected && !target.closest('[hidden]') ? target : $('summary')).focus({ preventScroll: true });
     }
 
     // Files already in the output folder: replace, skip, or cancel.
@@ -315,29 +384,24 @@ export function createView(dispatch) {
             dialog.open && dialog.close();
             return;
         }
-        const names = question.names.slice(0, 5).join(', ') + (question.names.length > 5 ? ` and ${count(question.names.length - 5)} more` : '');
-        set($('question-text'), 'textContent', `${question.names.length === 1 ? 'A file' : `${count(question.names.length)} files`} ` +
-            `of this dump already ${question.names.length === 1 ? 'is' : 'are'} in ${question.folder}: ${names}.`);
+        set($('question-text'), 'textContent', question);
         dialog.open || dialog.showModal();
-    }
-
-    function outputsPart(model) {
-        $('outputs').hidden = typeof window.showDirectoryPicker !== 'function';
-        set($('output-folder'), 'textContent', model.outputFolder ? `Outputs go into the folder ${model.outputFolder}.`
-            : 'Outputs go into a folder you choose at the first dump.');
     }
 
     return function render(model) {
         set($('chosen'), 'textContent', model.notes);
-        outputsPart(model);
+        $('outputs').hidden = typeof window.showDirectoryPicker !== 'function';
+        set($('output-folder'), 'textContent', model.outputFolder);
         questionPart(model.question);
         $('in-page').hidden = !model.readsInPage;
-        $('problems').hidden = model.problems.length === 0;
-        set($('problems'), 'textContent', model.problems.length
-            ? `Something went wrong in the page: ${model.problems.join('; ')}.` : '');
+        $('problems').hidden = model.problems === '';
+        set($('problems'), 'textContent', model.problems);
         folderPart(model.folder);
         progressPart(model);
         resultPart(model.result);
         focusPart(model);
+        if (changed('selected', model.selected) && model.selected > 0) {
+            getSelection().selectAllChildren($('text'));
+        }
     };
 }
