@@ -19,7 +19,10 @@
 // WebKit (named as an engine) is measured on the listing alone.
 //   node bench/web.js SRTX WEB_FOLDER MAKE_CONTAINER DATA_FOLDER [ENGINE...]
 // Each engine's figures replace its own in the day's results file under
-// bench/results/ (bench/figures writes README's from there).
+// bench/results/ (bench/figures writes the docs' from there). With
+// SRTX_WEB_AGAINST=OTHER_WEB_FOLDER (an earlier build's page), each engine
+// measures that page first, then WEB_FOLDER's, in one run, and prints each
+// figure of the two side by side; only WEB_FOLDER's go into the file.
 'use strict';
 const { execFileSync, execSync } = require('node:child_process');
 const fs = require('node:fs');
@@ -30,7 +33,8 @@ const results = require('./results');
 const [srtx, webFolder, maker, data, ...named] = process.argv.slice(2);
 const engines = named.length ? named : ['chromium', 'firefox'];
 const packages = { chromium: 'chromium', firefox: 'firefox-esr', webkit: 'libwebkit2gtk-4.1-0' };
-const page = 'file://' + path.resolve(webFolder) + '/index.html';
+const pageOf = (folder) => 'file://' + path.resolve(folder) + '/index.html';
+let page = pageOf(webFolder);
 const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 const file = (name, ...make) => {
@@ -432,6 +436,24 @@ async function measure(engine, inputs) {
     return results;
 }
 
+// The earlier page's figures beside this one's, as the ratios each is judged by.
+function compare(engine, before, after, { listNative, loopNative }) {
+    const figures = (r) => ({
+        'painted / read floor': r.painted / r.readFloor,
+        'listing / native': r.list / listNative,
+        ...(engine === 'webkit' ? {} : {
+            'folder / native loop': r.folder / loopNative, 'folder: MiB after': r.folderAbove / 1024,
+            'dump / engine floor': r.dumpRatio, '1.5 GiB dump: MiB': (r.peak1536 - r.base) / 1024,
+            'two dumps: first MiB': r.twice[0] / 1024, 'two dumps: second MiB': r.twice[1] / 1024,
+        }),
+    });
+    const [was, now] = [figures(before), figures(after)];
+    console.log(`${engine}, the page of ${process.env.SRTX_WEB_AGAINST} then this one:`);
+    for (const name of Object.keys(now)) {
+        console.log(`  ${name.padEnd(28)} ${was[name].toFixed(2).padStart(9)} ${now[name].toFixed(2).padStart(9)}   ${(now[name] / was[name]).toFixed(2)} x`);
+    }
+}
+
 (async () => {
     fs.mkdirSync(data, { recursive: true });
     const inputs = {
@@ -466,7 +488,11 @@ async function measure(engine, inputs) {
     const listNative = nativeSeconds([inputs.big], 9);
     const row = (what, value, goal) => console.log(`${what.padEnd(56)} ${value.padStart(12)}   goal ${goal}`);
     for (const engine of engines) {
+        page = pageOf(process.env.SRTX_WEB_AGAINST || webFolder);
+        const before = process.env.SRTX_WEB_AGAINST ? await measure(engine, inputs) : null;
+        page = pageOf(webFolder);
         const r = await measure(engine, inputs);
+        before && compare(engine, before, r, { listNative, loopNative });
         const version = execFileSync('dpkg-query', ['-W', '-f=${Version}', packages[engine]], { encoding: 'utf8' });
         results.update(results.today(), `web.${engine}.`, {
             version, date: new Date().toISOString().slice(0, 10), list: r.list, list_native: listNative,

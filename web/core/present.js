@@ -50,7 +50,7 @@ function folderShown(state, choice, dumping, checking) {
 
 function resultShown(state, container, ssds, dumping) {
     const { choice } = state;
-    const listing = state.listing && state.listing.container === container ? state.listing : null;
+    const { listing } = state; // (always the container in view's)
     const done = Boolean(listing && listing.done);
     const words = done && listing.words ? listing.words : new Int32Array(0);
     const pages = Math.max(1, Math.ceil(words.length / streamsPerPage));

@@ -96,7 +96,7 @@ export function listingWords(listing) {
         return `${container.name}: no stream count.`;
     }
     const warnings = listing.badSize.size + (listing.badEnd ? 1 : 0);
-    return `${container.name}: ${count(listing.count)} streams` +
+    return `${container.name}: ${plural(listing.count, 'stream')}` +
         (listing.step ? `, ${count(listing.words.length)} listed before the walk stopped` : '') +
         (warnings ? `; ${plural(warnings, 'BAD SIZE warning')}` +
             (listing.badEnd ? ' (one because the file does not end after the last DSP entry)' : '') : '') + '.';
@@ -107,13 +107,13 @@ export function folderWords({ walking, total, checked, checkEnd, failed, warned 
         return choiceWords.walking;
     }
     if (checkEnd === null) {
-        return `Checking ${count(total)} containers\u2026`;
+        return `Checking ${plural(total, 'container')}\u2026`;
     }
     if (checkEnd.failed !== undefined) {
         return sentence(`${checkEnd.walk ? 'The folder could not be read' : 'The check did not finish'}: ${checkEnd.failed}`);
     }
     return (checkEnd.cancelled ? 'Cancelled: checked ' : 'Checked ') +
-        `${count(checked)} of ${count(total)} containers: ${count(checked - failed)} listed to the end, ${count(failed)} failed` +
+        `${count(checked)} of ${plural(total, 'container')}: ${count(checked - failed)} listed to the end, ${count(failed)} failed` +
         (warned ? `, ${count(warned)} with BAD SIZE warnings.` : '.');
 }
 
