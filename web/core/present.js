@@ -1,7 +1,7 @@
 // What the page shows, as plain values, from the state alone: the view
 // writes exactly this and keeps nothing else.
 import { outputName } from './names.js';
-import { inView } from './update.js';
+import { inView, running } from './update.js';
 import { folderWords, listingWords, outputFolderWords, problemWords, questionWords, rangeWords, summarySaid } from './words.js';
 
 export const streamsPerPage = 200;
@@ -9,7 +9,6 @@ export const containersPerPage = 200;
 // Outputs this large have a progress bar.
 export const progressFrom = 50 << 20;
 
-const running = (state, kind) => state.jobs.find((job) => job.kind === kind) || null;
 const failedRow = (summary) => Boolean(summary && summary.status !== 0);
 
 function folderShown(state, choice, dumping, checking) {

@@ -49,7 +49,7 @@ export function initial() {
 }
 
 const jobOf = (state, id) => state.jobs.find((job) => job.id === id) || null;
-const running = (state, kind) => state.jobs.find((job) => job.kind === kind) || null;
+export const running = (state, kind) => state.jobs.find((job) => job.kind === kind) || null;
 const without = (state, job) => ({ ...state, jobs: state.jobs.filter((each) => each !== job) });
 const say = (state, where, text) => ({ ...state, said: { ...state.said, [where]: text } });
 const focusOn = (state, to) => ({ ...state, focus: { to, serial: state.focus.serial + 1 } });

@@ -1,7 +1,7 @@
 // Every sentence the page says, from the facts the core keeps: what a choice
 // holds, what a listing or a dump came to, what was left out and why, what
 // the browser's errors mean. Each is worded here once.
-import { explain } from '../listing_reader.js';
+import { explain, failedStep } from '../listing_reader.js';
 
 export const count = (n) => n.toLocaleString('en-US');
 export const plural = (n, one) => `${count(n)} ${one}${n === 1 ? '' : 's'}`;
@@ -125,10 +125,10 @@ export const dumpWords = {
     cancelled: (plan, written) => `${dumpLabel(plan)} did not finish: cancelled.${writtenWords(plan, written)}`,
     failedRun({ stream, ssd, result }, plan, written) {
         const decoder = new TextDecoder();
-        const step = /^error: (.*) failed$/m.exec(decoder.decode(result.stderr));
+        const step = failedStep(decoder.decode(result.stderr));
         // Without a failed step, the tool's last line says why (a stream
         // number past the last stream).
-        const said = step ? stepWords(step[1]) : decoder.decode(result.stdout).trim().split('\n').pop();
+        const said = step ? stepWords(step) : decoder.decode(result.stdout).trim().split('\n').pop();
         return `The dump of stream ${stream} with ${ssd.name} failed (${said.replace(/\.$/, '')}).` +
             writtenWords(plan, written) + leftOutTail(plan);
     },

@@ -3,6 +3,8 @@
 // their own lanes, the read where the walk failed marked with its step. What
 // the drawn scale cannot show apart is grouped into bands; a click or Enter
 // zooms into a band or a run, where its entries show one by one.
+import { count as grouped } from '../core/words.js';
+
 const svgNs = 'http://www.w3.org/2000/svg';
 const width = 1000;
 const gutter = 64; // lane names on the left
@@ -30,8 +32,7 @@ function classify(step) {
     return null;
 }
 
-const number = (n) => n.toLocaleString('en-US');
-const bytes = (start, end) => `bytes ${number(start)}\u2013${number(end - 1)}`;
+const bytes = (start, end) => `bytes ${grouped(start)}\u2013${grouped(end - 1)}`;
 
 function element(name, attributes, parent) {
     const node = document.createElementNS(svgNs, name);
@@ -127,11 +128,11 @@ export function createMap(figure, dispatch) {
 
     function describe(item) {
         if (item.band) {
-            return `${number(item.reads)} reads in ${number(item.runs)} runs, ${bytes(item.start, item.end)}` +
+            return `${grouped(item.reads)} reads in ${grouped(item.runs)} runs, ${bytes(item.start, item.end)}` +
                 ' (click to zoom in)';
         }
         if (item.count > 1) {
-            return `${number(item.count)} \u00d7 ${item.what} of ${item.size} bytes, ${bytes(item.start, item.end)}` +
+            return `${grouped(item.count)} \u00d7 ${item.what} of ${item.size} bytes, ${bytes(item.start, item.end)}` +
                 ' (click to zoom in)';
         }
         return `${item.what}, ${bytes(item.start, item.end)}`;
@@ -182,7 +183,7 @@ export function createMap(figure, dispatch) {
                 x: gutter + ((width - gutter) * k) / 4, y: 130, class: 'map-axis',
                 'text-anchor': k === 0 ? 'start' : k === 4 ? 'end' : 'middle',
             }, svg);
-            label.textContent = number(Math.round(position));
+            label.textContent = grouped(Math.round(position));
         }
         drawFailure();
     }
