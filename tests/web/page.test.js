@@ -191,6 +191,11 @@ const zipped = async (tab, button, then = null) => {
     fs.writeFileSync(path.join(work, name), Buffer.from(bytes));
     return path.join(work, name);
 };
+// A folder checked, then its Dump all clicked.
+const checkedThenDumped = async (tab) => {
+    await tab.waitFor(() => /^Checked/.test(document.getElementById('folder-status').textContent));
+    await click(tab, '#dump-folder');
+};
 const said = async (tab, pattern) => {
     await tab.waitFor((source) => new RegExp(source).test(document.getElementById('summary').textContent), pattern.source, 300000);
     return text(tab, '#summary');
@@ -631,8 +636,7 @@ const cases = [
     // letter; of two outputs that are one file on Windows, the later is left
     // out and named.
     ['folders whose paths differ in letter case alone keep their own .ssd files', [cased], async (tab) => {
-        await tab.waitFor(() => /^Checked/.test(document.getElementById('folder-status').textContent));
-        await click(tab, '#dump-folder');
+        await checkedThenDumped(tab);
         await tab.waitFor(() => /^Dumped/.test(document.getElementById('folder-status').textContent));
         for (const [member, stream, data] of [['A/x00', 0, 'A/x00.ssd'], ['b/C01', 1, 'b/C01.ssd'], ['b/c02', 2, 'b/c02.ssd']]) {
             assert.equal(await output(tab, `cased/${member}.kvdsp`), sha256(dumped(stream, path.join(cased, data))));
@@ -669,14 +673,12 @@ const cases = [
         assert.equal(await tab.evaluate(() => window.picked), 2);
     }, { folder: true, engines: ['chromium'] }],
     ['a failed dump into the chosen folder removes the folders it made', [deep], async (tab) => {
-        await tab.waitFor(() => /^Checked/.test(document.getElementById('folder-status').textContent));
-        await click(tab, '#dump-folder');
+        await checkedThenDumped(tab);
         await tab.waitFor(() => /did not finish/.test(document.getElementById('folder-status').textContent));
         assert.deepEqual(await tab.evaluate(() => [...window.outputs.entries.keys()]), []);
     }, { listed: false, input: '#folder', folder: true, failAt: 0, engines: ['chromium'] }],
     ['Cancel ends the look for files already there at once', [lots], async (tab) => {
-        await tab.waitFor(() => /^Checked/.test(document.getElementById('folder-status').textContent));
-        await click(tab, '#dump-folder');
+        await checkedThenDumped(tab);
         await tab.waitFor(() => window.lookups > 10);
         const looked = await tab.evaluate(() => {
             document.getElementById('cancel').click();
