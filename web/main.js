@@ -8,6 +8,7 @@ import { present } from './core/present.js';
 import { createEffects, walk } from './effects/effects.js';
 import { prepare, whenInPage } from './effects/bridge.js';
 import { foldersHere, keptName } from './effects/folder.js';
+import { launched, served } from './effects/offline.js';
 import { createView } from './view/view.js';
 
 let state = initial();
@@ -48,5 +49,7 @@ addEventListener('securitypolicyviolation', (event) => problem(`${event.violated
 addEventListener('srtx-problem', (event) => problem(event.detail));
 whenInPage(() => dispatch({ type: 'reads-in-page' }));
 foldersHere() && keptName().then((name) => name && dispatch({ type: 'output-folder', name }));
+served(dispatch);
+launched(dispatch);
 setTimeout(prepare);
 show();

@@ -167,10 +167,11 @@ const sizes = (path) => (/c01\.SSD$|c01\.ssd$/.test(path) ? progressFrom - 144 :
 // [name, weight, arbitrary of its data, act(page, data)]
 const commands = [
     ['container', 3, fc.subarray(['c00.ssd', 'C00.SSD', 'c01.ssd', 'c02.ssd', 'p\\q02.ssd', 'q\u000102.ssd', 'x.ssd', 'n.srt.txt',
-        'c02.ssd5.ssd', 'c.ssd02.ssd', 'c00.ssd.bak']), (page, names) => {
+        'c02.ssd5.ssd', 'c.ssd02.ssd', 'c00.ssd.bak']).chain((names) => fc.tuple(fc.constant(names), fc.boolean())), (page, [names, launched]) => {
         const k = ++page.choice;
         const items = [item(`k${k}_c.srt`), ...names.map((name) => item(`k${k}_${name}`, sizes(name)))];
-        page.send({ type: 'chosen', items });
+        // (The system's launch of the installed page is a choice too.)
+        page.send(launched ? { type: 'launched', files: items.map((each) => each.file) } : { type: 'chosen', items });
         choose(page, { kind: 'files', container: items[0].file, ssds: page.state.choice.ssds, typed: new Map(), listing: null, page: 0 });
         assert.equal(/Not \.srt or \.ssd, left aside: (.*)\.$/.exec(page.state.notes)?.[1] ?? null,
             names.filter((name) => !/\.s(rt|sd)$/i.test(name)).map((name) => `k${k}_${name}`).join(', ') || null);
@@ -370,6 +371,15 @@ const commands = [
         assert.deepEqual([shown.problems.split('x went wrong').length - 1, shown.readsInPage, effects.map((effect) => effect.type)],
             [page.problems, page.readsInPage, type === 'change-folder' ? ['choose-folder'] : []]);
     }],
+    // The service worker's news; Reload is taken only when a new version
+    // waits, and no job runs.
+    ['new version', 1, fc.constantFrom(null, 'ready', 'waiting', 'elsewhere'), (page, news) => {
+        news && page.send({ type: 'service-worker', news });
+        page.update = news || page.update || null;
+        const idle = page.state.jobs.length === 0;
+        assert.deepEqual(page.send({ type: 'reload' }).map((effect) => effect.type), page.update === 'waiting' && idle ? ['reload'] : []);
+        assert.equal(present(page.state).update?.reload ?? null, page.update && page.update === 'waiting');
+    }],
     ['output folder', 1, fc.constantFrom('out', 'elsewhere'), (page, name) => {
         page.send({ type: 'output-folder', name });
         assert.match(present(page.state).outputFolder, new RegExp(name));
@@ -489,6 +499,7 @@ function check(page) {
     assert.equal(shown.dumping, kinds.has('dump'));
     kinds.has('dump') || assert.equal(shown.progress, null);
     kinds.has('dump') || assert.equal(shown.question, null, 'a question outlives its dump');
+    shown.update && assert.equal(shown.update.canReload, live.length === 0, 'Reload under a job');
     if (shown.result) assert.equal(shown.result.canDump, !kinds.has('dump') && !kinds.has('list'));
     if (shown.folder) {
         assert.equal(shown.folder.checking, kinds.has('check'));

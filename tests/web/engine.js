@@ -27,20 +27,31 @@ async function chromium(profile, downloads) {
         args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
             '--disable-sync', '--no-first-run', '--js-flags=--expose-gc'],
     });
+    // A tab of the page; cdp(method, params, browser) calls the DevTools
+    // protocol, on the page or the browser; launched() is the next tab the
+    // browser opens itself.
+    const tabOf = (page, requests) => {
+        page.on('request', (request) => requests.push(request.url()));
+        return {
+            evaluate: (fn, arg) => page.evaluate(fn, arg),
+            setFiles: (selector, paths) => page.setInputFiles(selector, paths),
+            reload: () => page.reload(),
+            screenshot: async (file) => {
+                await page.setViewportSize({ width: 900, height: 1000 });
+                await page.screenshot({ path: file, fullPage: true });
+            },
+            cdp: async (method, params, browser) => (browser ? await context.browser().newBrowserCDPSession()
+                : await context.newCDPSession(page)).send(method, params),
+            launched: async () => tabOf(await context.waitForEvent('page'), requests),
+            close: () => page.close(),
+        };
+    };
     return {
         async open(url, requests) {
             const page = await context.newPage();
-            page.on('request', (request) => requests.push(request.url()));
+            const tab = tabOf(page, requests);
             await page.goto(url);
-            return {
-                evaluate: (fn, arg) => page.evaluate(fn, arg),
-                setFiles: (selector, paths) => page.setInputFiles(selector, paths),
-                screenshot: async (file) => {
-                    await page.setViewportSize({ width: 900, height: 1000 });
-                    await page.screenshot({ path: file, fullPage: true });
-                },
-                close: () => page.close(),
-            };
+            return tab;
         },
         close: () => context.close(),
     };
@@ -68,6 +79,7 @@ async function firefox(profile, downloads) {
             return {
                 evaluate: (fn, arg) => page.evaluate(fn, arg),
                 setFiles: async (selector, paths) => (await page.$(selector)).uploadFile(...paths),
+                reload: () => page.reload(),
                 close: () => page.close(),
             };
         },
@@ -136,6 +148,7 @@ async function webkit() {
                     await call('POST', `${at}/element/${element}/value`, { text: paths.join('\n') });
                     await shown('arguments[0].style.clipPath = ""');
                 },
+                reload: () => call('POST', `${at}/refresh`, {}),
                 close: async () => {},
             };
         },
@@ -147,7 +160,8 @@ async function webkit() {
 }
 
 // The engine's browser, its profile and download folder under work; each tab
-// gains waitFor(fn, arg, timeout), polling fn(arg) in the page until it holds.
+// gains waitFor(fn, arg, timeout), polling fn(arg) in the page until it holds
+// (across the page's own reloads).
 async function launch(work, name = process.env.SRTX_BROWSER || 'chromium') {
     const engines = { chromium, firefox, webkit };
     if (!engines[name]) {
@@ -156,24 +170,29 @@ async function launch(work, name = process.env.SRTX_BROWSER || 'chromium') {
     const profile = fs.mkdtempSync(path.join(work || os.tmpdir(), `${name}-profile-`));
     const downloads = fs.mkdtempSync(path.join(work || os.tmpdir(), `${name}-downloads-`));
     const browser = await engines[name](profile, downloads);
+    const waiting = (tab, launched = tab.launched) => Object.assign(tab, {
+        waitFor: async (fn, arg, timeout = 120000) => {
+            for (const end = Date.now() + timeout; ;) {
+                const held = await tab.evaluate(fn, arg).catch((error) => {
+                    if (!/context was destroyed|navigat/i.test(error.message)) {
+                        throw error;
+                    }
+                });
+                if (held) {
+                    return;
+                }
+                if (Date.now() > end) {
+                    throw new Error(`timed out waiting for ${fn}`);
+                }
+                await sleep(50);
+            }
+        },
+        launched: launched && (async () => waiting(await launched())),
+    });
     return {
         name,
         downloads,
-        async open(url, requests = []) {
-            const tab = await browser.open(url, requests);
-            tab.waitFor = async (fn, arg, timeout = 120000) => {
-                for (const end = Date.now() + timeout; ;) {
-                    if (await tab.evaluate(fn, arg)) {
-                        return;
-                    }
-                    if (Date.now() > end) {
-                        throw new Error(`timed out waiting for ${fn}`);
-                    }
-                    await sleep(50);
-                }
-            };
-            return tab;
-        },
+        open: async (url, requests = []) => waiting(await browser.open(url, requests)),
         close: browser.close,
     };
 }

@@ -11,6 +11,7 @@ const { test, before, after } = require('node:test');
 const { execFileSync, spawnSync } = require('node:child_process');
 const crypto = require('node:crypto');
 const fs = require('node:fs');
+const http = require('node:http');
 const os = require('node:os');
 const path = require('node:path');
 const { launch } = require('./engine');
@@ -26,6 +27,28 @@ const ssd = path.join(root, 'examples/example02.ssd');
 const engine = process.env.SRTX_BROWSER || 'chromium';
 let browser;
 const requests = [];
+// Where the page is served from, as a static host would serve it, at a path
+// of its own: host.folder may become another build's folder, and stop()
+// takes the host away.
+const hosts = [];
+const types = { html: 'text/html', js: 'text/javascript', css: 'text/css', webmanifest: 'application/manifest+json',
+    svg: 'image/svg+xml', png: 'image/png', txt: 'text/plain' };
+async function served(folder = web) {
+    const host = { folder };
+    const server = http.createServer((request, response) => {
+        const file = path.join(host.folder, new URL(request.url, 'http://x').pathname.replace(/^\/tools\/srtx\/?/, '') || 'index.html');
+        fs.readFile(file, (error, bytes) => {
+            response.writeHead(error ? 404 : 200, { 'content-type': types[path.extname(file).slice(1)] || 'application/octet-stream',
+                'cache-control': 'no-cache', 'x-content-type-options': 'nosniff' });
+            response.end(error ? '' : bytes);
+        });
+    });
+    await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+    host.url = `http://127.0.0.1:${server.address().port}/tools/srtx/`;
+    host.stop = () => new Promise((resolve) => server.close(resolve) && server.closeAllConnections());
+    hosts.push(host);
+    return host;
+}
 
 before(async () => {
     browser = await launch(work, engine);
@@ -33,7 +56,8 @@ before(async () => {
 after(async () => {
     await browser.close();
     fs.rmSync(work, { recursive: true, force: true });
-    const remote = requests.filter((url) => !/^(file|blob|data):/.test(url));
+    await Promise.all(hosts.map((host) => host.stop()));
+    const remote = requests.filter((url) => !/^(file|blob|data):/.test(url) && !hosts.some((host) => url.startsWith(host.url)));
     assert.deepEqual(remote, [], 'the page asked the network');
 });
 
@@ -127,10 +151,15 @@ const standIns = ({ folder, delay, failAt }) => {
         } : undefined;
 };
 
-async function open(files, { folder = false, delay = 0, failAt = Number.MAX_SAFE_INTEGER, listed = true, input = '#files' } = {}) {
-    const tab = await browser.open(page, requests);
+async function open(files, { folder = false, delay = 0, failAt = Number.MAX_SAFE_INTEGER, listed = true, input = '#files', url = page } = {}) {
+    const tab = await browser.open(url, requests);
     await tab.evaluate(standIns, { folder, delay, failAt });
-    await tab.setFiles(input, files);
+    tab.reloaded = async () => {
+        await tab.reload();
+        await tab.waitFor(() => document.readyState === 'complete' && window.srtxPage);
+        await tab.evaluate(standIns, { folder, delay, failAt });
+    };
+    files.length && await tab.setFiles(input, files);
     if (listed) {
         await tab.waitFor(() => /exit status \d+\n$/.test(document.getElementById('text').textContent));
     }
@@ -742,14 +771,79 @@ const cases = [
         await tab.evaluate(() => { document.getElementById('next').focus(); document.getElementById('next').click(); });
         assert.equal(await tab.evaluate(() => document.activeElement.id), 'previous');
     }],
+    // Served: the first visit keeps every file of the folder, and from the
+    // next load on the page works with the host gone, its worker reading
+    // the chosen files in every engine.
+    ['served, the page keeps its files and works on with the host gone', [], async (tab, host) => {
+        await tab.waitFor(() => document.getElementById('update-text').textContent === 'Ready to work offline.');
+        await tab.reloaded();
+        const files = fs.readdirSync(web, { recursive: true }).map((file) => file.split(path.sep).join('/'))
+            .filter((file) => file !== 'sw.js' && fs.statSync(path.join(web, file)).isFile()).sort();
+        assert.deepEqual(await tab.evaluate(async (at) => {
+            const names = await caches.keys();
+            const kept = await (await caches.open(names[0])).keys();
+            return [Boolean(navigator.serviceWorker.controller), names.length, kept.map((request) => request.url.slice(at.length)).sort()];
+        }, host.url), [true, 1, files]);
+        await host.stop();
+        await tab.reloaded();
+        await tab.setFiles('#files', [example, ssd]);
+        await tab.waitFor((expected) => document.getElementById('text').textContent === expected, exampleText);
+        await click(tab, '#streams tbody tr:nth-child(3) button');
+        assert.equal((await download(tab)).hash, sha256(dumped(2, ssd)));
+        assert.equal(await tab.evaluate(() => srtxPage.current().readsInPage), false);
+    }, { served: true, listed: false }],
+    ['installed, the page lists and pairs the files the system opens it with', [], async (tab, host) => {
+        await tab.waitFor(() => document.getElementById('update-text').textContent !== '');
+        assert.deepEqual((await tab.cdp('Page.getInstallabilityErrors')).installabilityErrors, []);
+        await tab.cdp('PWA.install', { manifestId: host.url });
+        const app = tab.launched();
+        await tab.cdp('PWA.launchFilesInApp', { manifestId: host.url, files: [example, ssd] }, true);
+        const launched = await app;
+        await launched.waitFor((expected) => document.getElementById('text').textContent === expected, exampleText);
+        assert.deepEqual(await rows(launched), exampleRows);
+        await launched.close();
+    }, { served: true, listed: false, engines: ['chromium'] }],
+    // A second build on the host while a dump runs: the page says so, the
+    // dump ends whole, and Reload, once it may, gives the second build in
+    // this tab alone, with its cache the one left.
+    ['a new version waits for Reload, which waits for the dump', [], async (tab, host) => {
+        await tab.waitFor(() => document.getElementById('update-text').textContent === 'Ready to work offline.');
+        await tab.reloaded();
+        const other = await browser.open(host.url, requests);
+        await tab.setFiles('#files', [example, big]);
+        await tab.waitFor(() => /exit status 0\n$/.test(document.getElementById('text').textContent));
+        const second = path.join(work, 'second-build');
+        fs.cpSync(web, second, { recursive: true });
+        fs.writeFileSync(path.join(second, 'index.html'), fs.readFileSync(path.join(web, 'index.html'), 'utf8').replace('<title>', '<title>second build '));
+        execFileSync('node', [path.join(root, 'web/build.cjs'), 'service-worker', second]);
+        host.folder = second;
+        // (The dump waits on its question until the new version waits too.)
+        await output(tab, 'big01.kvdsp', old);
+        await click(tab, '#streams tbody tr:nth-child(2) button');
+        await tab.waitFor(() => document.getElementById('question').open);
+        await tab.evaluate(async () => (await navigator.serviceWorker.getRegistration()).update());
+        await tab.waitFor(() => document.getElementById('update-text').textContent === 'A new version of srtx is ready.');
+        assert.equal(await tab.evaluate(() => document.getElementById('reload').getAttribute('aria-disabled')), 'true');
+        await click(tab, '#reload');
+        await click(tab, '#replace');
+        await said(tab, /^Dumped/);
+        assert.equal(await output(tab, 'big01.kvdsp'), sha256(dumped(1, big)));
+        await click(tab, '#reload');
+        await tab.waitFor(() => document.title.startsWith('second build'));
+        assert.equal(await tab.evaluate(async () => (await caches.keys()).length), 1);
+        await other.waitFor(() => /next reload\.$/.test(document.getElementById('update-text').textContent));
+        assert.equal(await other.evaluate(() => document.title.startsWith('second build')), false);
+        await other.close();
+    }, { served: true, listed: false, folder: true, engines: ['chromium'] }],
 ];
 for (const [name, files, check, options = {}] of cases) {
     test(name, { skip: options.engines && !options.engines.includes(engine) }, async () => {
         fs.copyFileSync(ssd, path.join(work, 'a01.ssd'));
         fs.copyFileSync(ssd, path.join(work, 'a01.SSD'));
-        const tab = await open(files, options);
+        const host = options.served && await served();
+        const tab = await open(files, { ...options, url: host ? host.url : page });
         try {
-            await check(tab);
+            await check(tab, host);
             assert.equal(await text(tab, '#problems'), '');
         } catch (error) {
             error.message += `\n  the page said: ${await text(tab, '#summary')}`;

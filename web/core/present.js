@@ -2,7 +2,7 @@
 // writes exactly this and keeps nothing else.
 import { outputName } from './names.js';
 import { inView, running } from './update.js';
-import { folderWords, listingWords, outputFolderWords, problemWords, questionWords, rangeWords, summarySaid } from './words.js';
+import { folderWords, listingWords, outputFolderWords, problemWords, questionWords, rangeWords, summarySaid, updateWords } from './words.js';
 
 export const streamsPerPage = 200;
 export const containersPerPage = 200;
@@ -92,6 +92,7 @@ export function present(state) {
         notes: state.notes,
         readsInPage: state.readsInPage,
         problems: problemWords(state.problems),
+        update: state.update && { text: updateWords[state.update], reload: state.update === 'waiting', canReload: state.jobs.length === 0 },
         dumping,
         progress: dumpJob && dumpJob.total >= progressFrom ? Math.min(1, dumpJob.written / dumpJob.total) : null,
         outputFolder: outputFolderWords(state.outputFolder),

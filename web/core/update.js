@@ -45,6 +45,10 @@ export function initial() {
         focus: { to: null, serial: 0 },
         // Serial of the times the page was asked to select the listing's text.
         selected: 0,
+        // What the page's service worker told: null, 'ready' (every file
+        // kept for offline use), 'waiting' (a new version waits for Reload)
+        // or 'elsewhere' (another tab's Reload made it the one in use).
+        update: null,
     };
 }
 
@@ -352,6 +356,14 @@ const handlers = {
     'map-pointed': (state, { text }) => (state.listing && state.listing.done ? { ...state, map: { ...state.map, status: text } } : state),
     'map-zoomed': (state, { view, text }) => (state.listing && state.listing.done ? { ...state, map: { view, status: text } } : state),
     'reads-in-page': (state) => ({ ...state, readsInPage: true }),
+    // Files the system opened the page with, as if chosen.
+    launched: (state, { files }, effects) => handlers.chosen(state, { items: files.map((file) => ({ file, path: file.name })) }, effects),
+    'service-worker': (state, { news }) => ({ ...state, update: news }),
+    // The new version takes over only when asked, and never under a job.
+    reload(state, event, effects) {
+        state.update === 'waiting' && state.jobs.length === 0 && effects.push({ type: 'reload' });
+        return state;
+    },
     problem: (state, { message }) => ({ ...state, problems: [...state.problems, message] }),
 };
 

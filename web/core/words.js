@@ -158,6 +158,11 @@ export const questionWords = (names, folder) =>
     `${names.length === 1 ? 'is' : 'are'} in ${folder}: ${named(names)}.`;
 export const outputFolderWords = (folder) => (folder ? `Outputs go into the folder ${folder}.`
     : 'Outputs go into a folder you choose at the first dump.');
+export const updateWords = {
+    ready: 'Ready to work offline.',
+    waiting: 'A new version of srtx is ready.',
+    elsewhere: 'A new version of srtx is in use from this tab\'s next reload.',
+};
 export const problemWords = (problems) => (problems.length ? `Something went wrong in the page: ${problems.join('; ')}.` : '');
 export const copyWords = {
     text: { done: 'The text is copied.', refused: 'The text is selected: copy it with the keyboard.' },

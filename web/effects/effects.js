@@ -13,6 +13,7 @@ import { errorWords } from '../core/words.js';
 import { cancelled, refusal, run } from './bridge.js';
 import { countedPieces, giveBack, intoDownload, release, saveText } from './outputs.js';
 import { existing, intoFolderFile, outputFolder } from './folder.js';
+import { reload } from './offline.js';
 
 // Runs srtx CONTAINER N DATA.ssd OUTPUT in the worker, OUTPUT the file name
 // of the output's path; resolves to the run's result, the output given to
@@ -329,6 +330,7 @@ export function createEffects(dispatch) {
         },
         'choose-folder': () => outputFolder(null, true).then((top) => dispatch({ type: 'output-folder', name: top.name }), () => {}),
         save: ({ text, name }) => saveText(text, name),
+        reload,
         copy({ what, text, generation }) {
             const said = (ok) => dispatch({ type: 'copied', what, ok, generation });
             navigator.clipboard.writeText(typeof text === 'string' ? text : new TextDecoder().decode(text))

@@ -18,7 +18,12 @@ function database() {
     return new Promise((resolve, reject) => {
         const opening = indexedDB.open(store, 1);
         opening.onupgradeneeded = () => opening.result.createObjectStore(store);
-        opening.onsuccess = () => resolve(opening.result);
+        // A later version of the page that upgrades the store is never
+        // kept waiting on this one's connection.
+        opening.onsuccess = () => {
+            opening.result.onversionchange = () => opening.result.close();
+            resolve(opening.result);
+        };
         opening.onerror = () => reject(opening.error);
     });
 }

@@ -110,7 +110,8 @@ function listen(dispatch) {
         ['change-folder', { type: 'change-folder' }], ['replace', { type: 'answered', answer: 'replace' }],
         ['skip', { type: 'answered', answer: 'skip' }], ['cancel-replace', { type: 'answered', answer: 'cancel' }],
         ['copy', { type: 'copy', what: 'text' }], ['save-text', { type: 'save', what: 'text' }],
-        ['copy-summary', { type: 'copy', what: 'summary' }], ['save-summary', { type: 'save', what: 'summary' }]];
+        ['copy-summary', { type: 'copy', what: 'summary' }], ['save-summary', { type: 'save', what: 'summary' }],
+        ['reload', { type: 'reload' }]];
     for (const [id, event] of clicks) {
         $(id).addEventListener('click', () => inert($(id)) || dispatch(event));
     }
@@ -395,6 +396,10 @@ export function createView(dispatch) {
         questionPart(model.question);
         $('in-page').hidden = !model.readsInPage;
         $('problems').hidden = model.problems === '';
+        $('update-note').hidden = !model.update;
+        set($('update-text'), 'textContent', model.update ? model.update.text : '');
+        $('reload').hidden = !(model.update && model.update.reload);
+        waits($('reload'), Boolean(model.update && !model.update.canReload));
         set($('problems'), 'textContent', model.problems);
         folderPart(model.folder);
         progressPart(model);
