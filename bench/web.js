@@ -16,7 +16,12 @@
 // - checking a folder of 1,000 containers of 100 streams each, from the
 //   choice to the last summary row, beside the native tool run on each in a
 //   shell loop, and the browser's memory after it above a small listing's;
-// WebKit (named as an engine) is measured on the listing alone.
+// WebKit (named as an engine) is measured on the listing alone. With
+// SRTX_WEB_SERVED=1, the page is served from 127.0.0.1 instead, after one
+// visit that has its service worker keep its files: the listing painted,
+// in each engine, and in WebKit the memory of a 1.5 GiB dump, from the
+// click to the page's word that it is done (its driver follows no
+// download); these go under served.ENGINE. in the results file.
 //   node bench/web.js SRTX WEB_FOLDER MAKE_CONTAINER DATA_FOLDER [ENGINE...]
 // Each engine's figures replace its own in the day's results file under
 // bench/results/ (bench/figures writes the docs' from there). With
@@ -27,7 +32,7 @@
 const { execFileSync, execSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
-const { launch } = require('../tests/web/engine');
+const { launch, serve } = require('../tests/web/engine');
 const results = require('./results');
 
 const [srtx, webFolder, maker, data, ...named] = process.argv.slice(2);
@@ -318,6 +323,45 @@ async function folderCheck(browser, engine, small, folder) {
     return { seconds, above, status };
 }
 
+// The listing painted, five times, each in a tab of its own: the medians.
+async function paintedFigures(browser, big, results) {
+    const paints = [];
+    for (let k = 0; k < 5; ++k) {
+        const tab = await downloadingTab(browser);
+        paints.push(await paintSeconds(tab, big));
+        await tab.close();
+    }
+    results.painted = median(paints.map((p) => p.painted));
+    results.readFloor = median(paints.map((p) => p.floor));
+}
+
+async function measureServed(engine, { big, small, ssd1536 }) {
+    const host = await serve(webFolder);
+    page = host.url;
+    const browser = await launch(data, engine);
+    const results = {};
+    try {
+        const first = await browser.open(page);
+        await first.waitFor(() => document.getElementById('update-text').textContent === 'Ready to work offline.');
+        await first.close();
+        await paintedFigures(browser, big, results);
+        if (engine === 'webkit') {
+            const { tab, base } = await listedTab(browser, [small, ssd1536]);
+            const start = Date.now();
+            results.dump1536 = await peakDuring(async () => {
+                await tab.evaluate(() => document.querySelector('#streams tbody tr:nth-child(2) button').click());
+                await tab.waitFor(() => /^Dumped |failed|did not finish/.test(document.getElementById('summary').textContent), null, 1200000);
+            }) - base;
+            results.dumpSeconds = (Date.now() - start) / 1000;
+            results.dumpSaid = await tab.evaluate(() => document.getElementById('summary').textContent);
+        }
+    } finally {
+        await browser.close();
+        await host.stop();
+    }
+    return results;
+}
+
 async function measure(engine, inputs) {
     const { big, small, ssd512, ssd1536, zipSsds, zipContainer, folder } = inputs;
     const browser = await launch(data, engine);
@@ -332,14 +376,7 @@ async function measure(engine, inputs) {
             await tab.close();
         }
         results.list = median(listTimes);
-        const paints = [];
-        for (let k = 0; k < 5; ++k) {
-            const tab = await downloadingTab(browser);
-            paints.push(await paintSeconds(tab, big));
-            await tab.close();
-        }
-        results.painted = median(paints.map((p) => p.painted));
-        results.readFloor = median(paints.map((p) => p.floor));
+        await paintedFigures(browser, big, results);
         if (engine === 'webkit') {
             // Its driver follows no download: the listing alone.
             return results;
@@ -465,6 +502,24 @@ function compare(engine, before, after, { listNative, loopNative }) {
         zipSsds: [0, 1, 2].map((stream) => sparse(`trio0${stream}.ssd`, 1536 * 2 ** 20)),
         folder: path.resolve(data, 'folder-1000'),
     };
+    for (const [link, target] of [[inputs.ssd512, file('data-536870912.ssd', 'ssd', String(512 << 20))],
+        [inputs.ssd1536, file('data-1610612736.ssd', 'ssd', String(1536 * 2 ** 20))]]) {
+        fs.existsSync(link) || fs.symlinkSync(target, link);
+    }
+    const row = (what, value, goal) => console.log(`${what.padEnd(56)} ${value.padStart(12)}   goal ${goal}`);
+    if (process.env.SRTX_WEB_SERVED) {
+        for (const engine of engines) {
+            const r = await measureServed(engine, inputs);
+            results.update(results.today(), `served.${engine}.`, { date: new Date().toISOString().slice(0, 10), painted: r.painted, read_floor: r.readFloor,
+                ...(engine === 'webkit' ? { dump1536_kib: r.dump1536, dump1536_seconds: r.dumpSeconds } : {}) });
+            console.log(`${engine}, served:`);
+            row('  listing 1,000,000 streams, change to painted / read floor', (r.painted / r.readFloor).toFixed(2),
+                `(${(r.painted * 1000).toFixed(0)} ms / ${(r.readFloor * 1000).toFixed(0)} ms)`);
+            engine === 'webkit' && row('  dump 1.5 GiB as a download: PSS above a small listing', `${(r.dump1536 / 1024).toFixed(0)} MiB`,
+                `(${r.dumpSeconds.toFixed(1)} s; ${r.dumpSaid})`);
+        }
+        return;
+    }
     // Ten subfolders of 100 containers of 100 streams each.
     const hundred = file('streams-100.srt', 'streams', '100');
     for (let sub = 0; sub < 10; ++sub) {
@@ -481,12 +536,7 @@ function compare(engine, before, after, { listNative, loopNative }) {
             { cwd: inputs.folder });
         return Number(process.hrtime.bigint() - start) / 1e9;
     }));
-    for (const [link, target] of [[inputs.ssd512, file('data-536870912.ssd', 'ssd', String(512 << 20))],
-        [inputs.ssd1536, file('data-1610612736.ssd', 'ssd', String(1536 * 2 ** 20))]]) {
-        fs.existsSync(link) || fs.symlinkSync(target, link);
-    }
     const listNative = nativeSeconds([inputs.big], 9);
-    const row = (what, value, goal) => console.log(`${what.padEnd(56)} ${value.padStart(12)}   goal ${goal}`);
     for (const engine of engines) {
         page = pageOf(process.env.SRTX_WEB_AGAINST || webFolder);
         const before = process.env.SRTX_WEB_AGAINST ? await measure(engine, inputs) : null;
@@ -530,7 +580,8 @@ function compare(engine, before, after, { listNative, loopNative }) {
         row('  Dump all, 3 x 1.5 GiB: unzip -t; members', `${r.zipTest ? 'ok' : 'FAILED'}; ${r.zipMembers ? 'equal' : 'DIFFER'}`,
             `ok; equal to the native dumps (${(r.zipSize / 2 ** 30).toFixed(2)} GiB ZIP)`);
     }
-    const folder = fs.readdirSync(webFolder).reduce((sum, name) => sum + fs.statSync(path.join(webFolder, name)).size, 0);
+    const folder = fs.readdirSync(webFolder, { recursive: true }).map((name) => fs.statSync(path.join(webFolder, name)))
+        .filter((stat) => stat.isFile()).reduce((sum, stat) => sum + stat.size, 0);
     row('page folder, uncompressed', `${(folder / 1024).toFixed(0)} KiB`, '< 300 KB');
     results.update(results.today(), 'web.page.', { bytes: folder });
 })().catch((error) => {

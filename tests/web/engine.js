@@ -1,6 +1,7 @@
 // The browser the web tests and benchmark drive, in whichever engine
 // SRTX_BROWSER names, behind one small interface: tabs that run a function
-// in the page, poll for a condition, and give a file input its files.
+// in the page, poll for a condition, and give a file input its files; and a
+// static host for the page folder.
 //   chromium: Debian's Chromium through playwright-core, persistent profile
 //   firefox:  Debian's Firefox ESR through puppeteer-core (WebDriver BiDi),
 //             persistent profile
@@ -10,6 +11,7 @@
 'use strict';
 const { spawn } = require('node:child_process');
 const fs = require('node:fs');
+const http = require('node:http');
 const os = require('node:os');
 const path = require('node:path');
 
@@ -197,4 +199,25 @@ async function launch(work, name = process.env.SRTX_BROWSER || 'chromium') {
     };
 }
 
-module.exports = { launch };
+// The page folder served from 127.0.0.1 as a static host would serve it, at
+// a path of its own: host.folder may become another build's folder, and
+// stop() takes the host away.
+const types = { html: 'text/html', js: 'text/javascript', css: 'text/css', webmanifest: 'application/manifest+json',
+    svg: 'image/svg+xml', png: 'image/png', txt: 'text/plain' };
+async function serve(folder) {
+    const host = { folder };
+    const server = http.createServer((request, response) => {
+        const file = path.join(host.folder, new URL(request.url, 'http://x').pathname.replace(/^\/tools\/srtx\/?/, '') || 'index.html');
+        fs.readFile(file, (error, bytes) => {
+            response.writeHead(error ? 404 : 200, { 'content-type': types[path.extname(file).slice(1)] || 'application/octet-stream',
+                'cache-control': 'no-cache', 'x-content-type-options': 'nosniff' });
+            response.end(error ? '' : bytes);
+        });
+    });
+    await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+    host.url = `http://127.0.0.1:${server.address().port}/tools/srtx/`;
+    host.stop = () => new Promise((resolve) => server.close(resolve) && server.closeAllConnections());
+    return host;
+}
+
+module.exports = { launch, serve };

@@ -1,9 +1,10 @@
 // The page in a real browser, opened from disk, in the engine SRTX_BROWSER
 // names (engine.js): the listing, a damaged container's step and its mark on
 // the map, dumps as downloads and into chosen files against the command-line
-// tool, what a new choice does to what came before, and in every case no
-// network request and nothing gone wrong in the page or its worker (errors,
-// unhandled rejections, Content-Security-Policy violations).
+// tool, what a new choice does to what came before; served from 127.0.0.1,
+// offline after one visit, installed, and updated; in every case no request
+// beyond the page's own folder and nothing gone wrong in the page or its
+// worker (errors, unhandled rejections, Content-Security-Policy violations).
 //   SRTX_BROWSER=firefox SRTX_WEB=build/wasm/web SRTX_JS=build/wasm/srtx.js node --test tests/web
 'use strict';
 const assert = require('node:assert/strict');
@@ -11,10 +12,9 @@ const { test, before, after } = require('node:test');
 const { execFileSync, spawnSync } = require('node:child_process');
 const crypto = require('node:crypto');
 const fs = require('node:fs');
-const http = require('node:http');
 const os = require('node:os');
 const path = require('node:path');
-const { launch } = require('./engine');
+const { launch, serve } = require('./engine');
 
 const root = path.resolve(__dirname, '../..');
 const web = path.resolve(process.env.SRTX_WEB || 'build/wasm/web');
@@ -27,28 +27,13 @@ const ssd = path.join(root, 'examples/example02.ssd');
 const engine = process.env.SRTX_BROWSER || 'chromium';
 let browser;
 const requests = [];
-// Where the page is served from, as a static host would serve it, at a path
-// of its own: host.folder may become another build's folder, and stop()
-// takes the host away.
+// The hosts the served rows start, whose requests are the page's own.
 const hosts = [];
-const types = { html: 'text/html', js: 'text/javascript', css: 'text/css', webmanifest: 'application/manifest+json',
-    svg: 'image/svg+xml', png: 'image/png', txt: 'text/plain' };
-async function served(folder = web) {
-    const host = { folder };
-    const server = http.createServer((request, response) => {
-        const file = path.join(host.folder, new URL(request.url, 'http://x').pathname.replace(/^\/tools\/srtx\/?/, '') || 'index.html');
-        fs.readFile(file, (error, bytes) => {
-            response.writeHead(error ? 404 : 200, { 'content-type': types[path.extname(file).slice(1)] || 'application/octet-stream',
-                'cache-control': 'no-cache', 'x-content-type-options': 'nosniff' });
-            response.end(error ? '' : bytes);
-        });
-    });
-    await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-    host.url = `http://127.0.0.1:${server.address().port}/tools/srtx/`;
-    host.stop = () => new Promise((resolve) => server.close(resolve) && server.closeAllConnections());
+const served = async () => {
+    const host = await serve(web);
     hosts.push(host);
     return host;
-}
+};
 
 before(async () => {
     browser = await launch(work, engine);
