@@ -15,6 +15,7 @@ import fc from 'fast-check';
 import { initial, update } from '../../web/core/update.js';
 import { containersPerPage, present, progressFrom, streamsPerPage } from '../../web/core/present.js';
 import { notListed, summarize } from '../../web/core/plan.js';
+import { namesShown } from '../../web/core/words.js';
 
 const text = (s) => new TextEncoder().encode(s);
 const nameOf = (path) => path.slice(path.lastIndexOf('/') + 1);
@@ -229,8 +230,8 @@ const commands = [
         // Every .ssd file not paired, and every other file, is named.
         const unpaired = all.filter((each) => !/\.srt$/.test(each.path) && !found.has(each.path));
         unpaired.forEach((each, n) => assert.equal(page.state.notes.includes(`${each.path},`) || page.state.notes.includes(`${each.path} `) ||
-            page.state.notes.includes(`${each.path}.`), n < 10, `${each.path} named or not`));
-        unpaired.length > 10 && assert.match(page.state.notes, new RegExp(` and ${unpaired.length - 10} more\\.`));
+            page.state.notes.includes(`${each.path}.`), n < namesShown, `${each.path} named or not`));
+        unpaired.length > namesShown && assert.match(page.state.notes, new RegExp(` and ${unpaired.length - namesShown} more\\.`));
         choose(page, { kind: 'folder', containers, owners: new Map(ssds.map((each) => [each.file, found.get(each.path)])), ssds,
             typed: new Map(), rows: new Map(), forced: new Set(), open: null, listing: null, page: 0, folderPage: 0 });
         assert.match(page.state.notes, new RegExp(`^${containers.length} containers?, ${ssds.length} \\.ssd files? paired`));
@@ -312,10 +313,16 @@ const commands = [
         type === 'dump-all' && assert.deepEqual(job.plan.dumps.map((each) => Number(each.stream)),
             job.plan.dumps.map((each) => Number(each.stream)).sort((a, b) => a - b));
         // Its first answers: how far it has got, and a question of files already there.
-        page.send({ job: job.id, type: 'progress', written: 1 << 20 });
-        assert.equal(present(page.state).progress, job.total >= progressFrom ? (1 << 20) / job.total : null);
+        // (Its time left comes from two words 2 s apart, half of it written.)
+        const half = Math.floor(job.total / 2);
+        page.send({ job: job.id, type: 'progress', written: 0, index: 0, at: 1000 });
+        page.send({ job: job.id, type: 'progress', written: half, index: 0, at: 3000 });
+        const { bar, text: words } = present(page.state).progress;
+        assert.equal(bar, job.total >= progressFrom ? half / job.total : null);
+        assert.match(words, new RegExp(`^Writing ${job.plan.dumps[0].name.replace(/[.\\]/g, '\\$&')}` +
+            `${job.plan.dumps.length > 1 ? ` \\((file|stream) 1 of ${job.plan.dumps.length}\\)` : ''}: .* \\(${Math.floor((half * 100) / job.total)} %\\), about [23] s left$`));
         then && folders && page.send({ job: job.id, type: 'asked', names: Array.from({ length: then }, (_, n) => `k${page.choice}_x${n}.kvdsp`) });
-        then && folders && assert.match(present(page.state).question, then === 1 ? /^A file .* is in / : new RegExp(`^${then} files .* are in `));
+        then && folders && assert.match(present(page.state).question, then === 1 ? /^Already in .*\. Replace it, / : /^Already in .*\. Replace them, /);
     }],
     ['cancel', 1, fc.constantFrom('dump', 'check'), (page, kind) => {
         const job = page.state.jobs.find((each) => each.kind === kind);
@@ -357,6 +364,23 @@ const commands = [
         late ? assert.equal(said(present(page.state)), said(before), 'a word of an earlier choice was heard')
             : assert.match(said(present(page.state)), /cop|select/);
         assert.equal(page.state.selected > before.selected, !late && !ok && what === 'text');
+    }],
+    // Go to stream: a listed one's page, marked and focused; else why not.
+    ['go to stream', 1, fc.constantFrom('0', '3', '199', '200', '449', '1000000', 'x', ' 7 ', ''), (page, value) => {
+        page.send({ type: 'go-to', value });
+        const { listing } = page.state;
+        const shown = present(page.state).result;
+        if (!listing?.done || !listing.words) return;
+        const stream = /^\d+$/.test(value.trim()) ? Number(value) : null;
+        const listed = listing.words.length;
+        if (stream !== null && stream < listed) {
+            page.world.page = Math.floor(stream / streamsPerPage);
+            assert.deepEqual([shown.goTo.stream, shown.first <= stream && stream < shown.last, page.state.focus.to], [stream, true, `row:${stream}`]);
+        } else {
+            assert.match(shown.goTo.note, stream === null ? /digits only/ : stream < listing.count ? new RegExp(`^Stream ${stream} is not listed: the walk stopped at ${listed}\\.$`)
+                : (listing.count ?? listed) === 0 ? /^There are no streams\.$/
+                    : new RegExp(`^There is no stream ${stream.toLocaleString('en-US')}: the last is ${(listing.count ?? listed) - 1}\\.$`));
+        }
     }],
     ['map', 1, fc.tuple(fc.boolean(), fc.constantFrom('DSP entry, bytes 544\u2013687', 'SRT entry')), (page, [zoom, words]) => {
         page.send(zoom ? { type: 'map-zoomed', view: [0, 10], text: words } : { type: 'map-pointed', text: words });
@@ -412,9 +436,9 @@ const commands = [
             live && job.kind === 'list' && (world.listing = { status: null, count: null });
             how === 'gone' && live && job.kind === 'dump' && assert.equal(page.state.outputFolder, null);
         } else if (how === 'progress') {
-            answer({ type: 'progress', written: pick % 1000 });
+            answer({ type: 'progress', written: pick % 1000, at: pick });
             const shown = present(page.state).progress;
-            live && job.kind === 'dump' && assert.equal(shown, job.total >= progressFrom ? Math.min(1, (pick % 1000) / job.total) : null);
+            live && job.kind === 'dump' && assert.equal(shown.bar, job.total >= progressFrom ? Math.min(1, (pick % 1000) / job.total) : null);
         } else if (how === 'asked') {
             const before = page.state.question;
             answer({ type: 'asked', names: [`k${page.choice}_x.kvdsp`] });
@@ -449,8 +473,19 @@ const commands = [
                     owners: new Map(ssds.map((each) => [each.file, found.get(each.path)])), ssds });
             }
         } else if (job.kind === 'dump') {
-            answer({ type: 'ended', result: job.plan.zip && status && job.plan.dumps.length ? { failure: { ...job.plan.dumps[0], result: printed } } : printed });
+            // Into the folder, each output by its path; Save list gives them all.
+            const names = job.plan.dumps.map((each) => each.name);
+            const into = job.plan.into === 'folder' && !status;
+            answer({ type: 'ended', result: job.plan.zip && status && job.plan.dumps.length ? { failure: { ...job.plan.dumps[0], result: printed } }
+                : into ? { ...printed, written: names, skipped: [] } : printed });
             const words = present(page.state);
+            if (live && into) {
+                const listed = (title, paths) => [`${title} (${paths.length}):`, paths.slice(0, namesShown), paths.length > namesShown ? `and ${paths.length - namesShown} more` : null];
+                const left = job.plan.leftOut.map((each) => each.path);
+                assert.deepEqual(words.wrote.groups.map((group) => [group.title, group.paths, group.more]),
+                    [listed('Written', names), ...(left.length ? [listed('Left out', left)] : [])]);
+                assert.equal(page.send({ type: 'save', what: 'written' })[0].text, names.map((name) => `${name}\n`).join(''));
+            }
             live && status && (job.plan.zip || job.plan.dumps.length === 1) && assert.match(job.plan.folder ? words.folder.status
                 : words.result.summary, new RegExp(`^The dump of stream ${job.plan.dumps[0].stream} with .* failed \\(bad stream number\\)`));
         } else {
@@ -498,6 +533,7 @@ function check(page) {
     assert.equal(kinds.size, live.length, 'two jobs of one kind');
     assert.equal(shown.dumping, kinds.has('dump'));
     kinds.has('dump') || assert.equal(shown.progress, null);
+    kinds.has('dump') && assert.equal(shown.wrote, null, 'an earlier dump\'s outputs beside this one\'s');
     kinds.has('dump') || assert.equal(shown.question, null, 'a question outlives its dump');
     shown.update && assert.equal(shown.update.canReload, live.length === 0, 'Reload under a job');
     if (shown.result) assert.equal(shown.result.canDump, !kinds.has('dump') && !kinds.has('list'));

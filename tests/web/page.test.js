@@ -25,6 +25,7 @@ const work = fs.mkdtempSync(path.join(os.tmpdir(), 'srtx-web-'));
 const example = path.join(root, 'examples/example.srt');
 const ssd = path.join(root, 'examples/example02.ssd');
 const engine = process.env.SRTX_BROWSER || 'chromium';
+process.env.TZ = 'Asia/Kolkata'; // the browsers' local time, +05:30: ZIP dates are local
 let browser;
 const requests = [];
 // The hosts the served rows start, whose requests are the page's own.
@@ -275,6 +276,8 @@ for (const name of ['a/one.srt', 'a/one1.srt']) {
 for (const name of ['a/one01.ssd', 'a/one02.ssd', 'a/one100.ssd', 'b/stray07.ssd', 'b/damaged02.ssd']) {
     put(name, fs.readFileSync(ssd));
 }
+fs.utimesSync(path.join(game, 'a/one01.ssd'), 0, new Date('2024-03-05T10:20:30Z'));
+fs.utimesSync(path.join(game, 'a/one02.ssd'), 0, new Date('1975-06-01T00:00:00Z'));
 put('a/zero.srt', fs.readFileSync(made('zero.srt', 'streams', '0')));
 put('a/many.srt', fs.readFileSync(made('pages.srt', 'streams', '450')));
 put('b/broken.srt', fs.readFileSync(broken));
@@ -337,6 +340,8 @@ const folderChecked = (prefix, shot = false, tree = false) => async (tab) => {
     } else {
         const zip = await zipped(tab, '#dump-folder', prefix(path.join(game, 'a/one.srt')));
         assert.deepEqual(execFileSync('unzip', ['-Z1', zip]).toString().trim().split('\n'), members);
+        // Each member takes its .ssd file's date in the browser's local time, 1980 at the earliest.
+        assert.deepEqual(execFileSync('zipinfo', ['-T', zip]).toString().match(/\d{8}\.\d{6}/g).slice(0, 2), ['20240305.155030', '19800101.000000']);
         hash = (member) => hashOf(execFileSync('unzip', ['-p', zip, member]));
     }
     for (const [member, stream] of [[members[0], 1], [members[1], 2], [members[2], 0]]) {
@@ -506,7 +511,7 @@ const cases = [
     ['a chosen folder\'s file whose disk fills stays as it was', [example, big], async (tab) => {
         const dump = bigDumpSaved(tab, old);
         await tab.waitFor(() => document.getElementById('question').open);
-        assert.match(await text(tab, '#question-text'), /^A file of this dump already is in outputs: big01\.kvdsp\.$/);
+        assert.match(await text(tab, '#question-text'), /^Already in outputs: big01\.kvdsp\. Replace it, skip it, or cancel\?$/);
         await click(tab, '#replace');
         assert.equal(await dump, hashOf(old));
         assert.match(await text(tab, '#summary'), /did not finish: the disk is full\.$/);

@@ -1,10 +1,10 @@
 // What the page shows, as plain values, from the state alone: the view
 // writes exactly this and keeps nothing else.
 import { outputName } from './names.js';
-import { inView, running } from './update.js';
-import { folderWords, listingWords, outputFolderWords, problemWords, questionWords, rangeWords, summarySaid, updateWords } from './words.js';
+import { inView, running, streamsPerPage } from './update.js';
+import { folderWords, listingWords, outputFolderWords, problemWords, progressWords, wroteWords, questionWords, rangeWords, summarySaid, updateWords } from './words.js';
 
-export const streamsPerPage = 200;
+export { streamsPerPage };
 export const containersPerPage = 200;
 // Outputs this large have a progress bar.
 export const progressFrom = 50 << 20;
@@ -75,6 +75,7 @@ function resultShown(state, container, ssds, dumping) {
         // A failed listing's container is dumped only when asked.
         failed: done && Boolean(listing.failed || listing.status !== 0),
         forced: state.forceView,
+        goTo: state.goTo,
         canDump: !dumping && !(listing && !done),
         map: done && listing.trace ? { fileSize: container.size, trace: listing.trace, step: listing.step,
             view: state.map.view, status: state.map.status } : null,
@@ -94,10 +95,12 @@ export function present(state) {
         problems: problemWords(state.problems),
         update: state.update && { text: updateWords[state.update], reload: state.update === 'waiting', canReload: state.jobs.length === 0 },
         dumping,
-        progress: dumpJob && dumpJob.total >= progressFrom ? Math.min(1, dumpJob.written / dumpJob.total) : null,
+        progress: dumpJob && { bar: dumpJob.total >= progressFrom ? Math.min(1, dumpJob.written / dumpJob.total) : null,
+            ...progressWords(dumpJob) },
         outputFolder: outputFolderWords(state.outputFolder),
         question: state.question && questionWords(state.question.names, state.outputFolder),
         focus: state.focus,
+        wrote: state.wrote && { of: state.wrote, groups: wroteWords(state.wrote), canSave: state.wrote.written.length > 0 },
         selected: state.selected,
         folder: choice && choice.kind === 'folder' ? folderShown(state, choice, dumping, checking) : null,
         result: container || ssds.length > 0 ? resultShown(state, container, ssds, dumping) : null,

@@ -7,7 +7,9 @@
 import { digitsOf, isContainer, isData, pathOf } from './names.js';
 import { dumpPlan, joined, pairUp, streamPlan, summaryOf } from './plan.js';
 import { Rows } from './rows.js';
-import { choiceWords, copyWords, dumpWords, errorWords, tabSeparated } from './words.js';
+import { choiceWords, copyWords, dumpWords, errorWords, goToWords, tabSeparated } from './words.js';
+
+export const streamsPerPage = 200;
 
 export function initial() {
     return {
@@ -49,6 +51,11 @@ export function initial() {
         // kept for offline use), 'waiting' (a new version waits for Reload)
         // or 'elsewhere' (another tab's Reload made it the one in use).
         update: null,
+        // What the last dump into the folder wrote, skipped and left out,
+        // by path: null, or { written, skipped, leftOut }.
+        wrote: null,
+        // Go to stream: the stream marked, and what the field says.
+        goTo: { stream: null, note: '' },
     };
 }
 
@@ -92,7 +99,7 @@ function listing(state, effects) {
     state = start(state, effects, 'list', { container });
     return {
         ...state, listing: { container, done: false }, page: 0, said: { ...state.said, view: null }, forceView: false,
-        map: { view: null, status: '' },
+        map: { view: null, status: '' }, goTo: { stream: null, note: '' },
     };
 }
 
@@ -105,7 +112,7 @@ function fresh(state, choice, notes, effects) {
     const generation = state.generation + 1;
     return {
         ...state, generation, choice, notes, listing: null, page: 0, folderPage: 0,
-        jobs: [], said: { view: null, folder: null }, forceView: false, question: null,
+        jobs: [], said: { view: null, folder: null }, forceView: false, question: null, wrote: null,
     };
 }
 
@@ -204,7 +211,7 @@ function dump(state, event, effects) {
     const inputs = Math.max(0, ...plan.dumps.map((each) => each.container.size)) +
         plan.dumps.reduce((sum, each) => sum + each.ssd.size, 0);
     // from: the control that asked, which has the keyboard back at the end.
-    return start(state, effects, 'dump', { plan, total, inputs, written: 0, from: event.from ?? null });
+    return start({ ...state, wrote: null }, effects, 'dump', { plan, total, inputs, written: 0, from: event.from ?? null });
 }
 
 // A dump's end, whichever way: its word said, the keyboard back on the
@@ -224,6 +231,8 @@ function ended(state, job, event, effects) {
     const { plan } = job;
     const { result } = event;
     const written = result.written ? result.written.length : 0;
+    state = plan.into === 'folder' ? { ...state, wrote: { written: result.written || [], skipped: result.skipped || [],
+        leftOut: plan.leftOut.map((each) => each.path) } } : state;
     const failure = result.failure || (result.status !== 0 && plan.dumps.length === 1 ? { ...plan.dumps[0], result } : null);
     if (failure) {
         return dumpOver(state, job, dumpWords.failedRun(failure, plan, written));
@@ -293,6 +302,23 @@ const handlers = {
     },
     paged: (state, { table, by }) => (table === 'folder' ? { ...state, folderPage: Math.max(0, state.folderPage + by) }
         : { ...state, page: Math.max(0, state.page + by) }),
+    // Go to stream: its page shown, its row marked and given the keyboard;
+    // else the field says why not.
+    'go-to'(state, { value }) {
+        const { listing } = state;
+        if (!listing || !listing.done || !listing.words) {
+            return state;
+        }
+        const digits = digitsOf(String(value).trim());
+        const listed = listing.words.length;
+        const stream = digits === null ? null : Number(digits);
+        if (stream !== null && stream < listed) {
+            return focusOn({ ...state, page: Math.floor(stream / streamsPerPage), goTo: { stream, note: '' } }, `row:${stream}`);
+        }
+        const note = stream === null ? goToWords.digits : stream < listing.count ? goToWords.notListed(stream, listed)
+            : goToWords.past(stream, listing.count ?? listed);
+        return { ...state, goTo: { stream: null, note } };
+    },
     'failures-first': (state, { on }) => ({ ...state, failuresFirst: on }),
     'force-view': (state, { on }) => ({ ...state, forceView: on }),
     'output-folder': (state, { name }) => ({ ...state, outputFolder: name }),
@@ -337,7 +363,7 @@ const handlers = {
     save(state, { what }, effects) {
         const text = textOf(state, what);
         if (text !== null) {
-            const name = what === 'summary' ? `${state.choice.name}-summary.tsv`
+            const name = what === 'written' ? 'written.txt' : what === 'summary' ? `${state.choice.name}-summary.tsv`
                 : `${state.listing.container.name.replace(/\.srt$/i, '')}-listing.txt`;
             effects.push({ type: 'save', text, name });
         }
@@ -368,6 +394,9 @@ const handlers = {
 };
 
 function textOf(state, what) {
+    if (what === 'written') {
+        return state.wrote && state.wrote.written.length ? state.wrote.written.map((path) => `${path}\n`).join('') : null;
+    }
     if (what === 'summary') {
         const { choice } = state;
         return choice && choice.kind === 'folder'
@@ -384,8 +413,14 @@ function answer(state, event, effects) {
         return state;
     }
     switch (event.type) {
-    case 'progress':
-        return { ...state, jobs: state.jobs.map((each) => (each === job ? { ...job, written: event.written } : each)) };
+    case 'progress': {
+        // What is shown of it changes at most four times a second, and at
+        // the end; the time left is reckoned from its first word on.
+        const { written, index = 0, at } = event;
+        const shown = job.shown && at - job.shown.at < 250 && written < job.total ? job.shown : { written, index, at };
+        const next = { ...job, written, shown, started: job.started ?? at };
+        return { ...state, jobs: state.jobs.map((each) => (each === job ? next : each)) };
+    }
     case 'asked':
         return job.kind !== 'dump' ? state : { ...state, question: { job: job.id, names: event.names } };
     case 'row': {

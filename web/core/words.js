@@ -8,7 +8,7 @@ export const plural = (n, one) => `${count(n)} ${one}${n === 1 ? '' : 's'}`;
 // A message as a sentence: one period at its end, whatever it ended in.
 export const sentence = (text) => text.replace(/[.\s]*$/, '.');
 // The most names any list of them shows: the first ones, then how many more.
-export const namesShown = 10;
+export const namesShown = 20;
 export const named = (names) => names.slice(0, namesShown).join(', ') +
     (names.length > namesShown ? ` and ${count(names.length - namesShown)} more` : '');
 const pathsOf = (items) => named(items.map((item) => item.path || item.name));
@@ -153,9 +153,39 @@ export const dumpWords = {
 const writtenWords = (plan, written) => (plan.into === 'folder' && plan.all && written > 0
     ? ` ${plural(written, 'file')} before it stay written.` : '');
 
-export const questionWords = (names, folder) =>
-    `${names.length === 1 ? 'A file' : `${count(names.length)} files`} of this dump already ` +
-    `${names.length === 1 ? 'is' : 'are'} in ${folder}: ${named(names)}.`;
+// A dump under way: which file, how far, how long still (once a second of
+// it has gone by); and the fewer words a screen reader hears, at its start
+// and at each quarter.
+export function progressWords({ plan, total, shown = { written: 0, index: 0 }, started }) {
+    const { index, at } = shown;
+    const written = Math.min(shown.written, total);
+    const [unit, name] = total >= 1 << 20 ? [1 << 20, 'MiB'] : [1 << 10, 'KiB'];
+    const size = `${count(Math.ceil(total / unit))} ${name}`;
+    const percent = Math.floor((written / total) * 100);
+    const which = plan.dumps.length > 1 ? ` (${plan.folder ? 'file' : 'stream'} ${count(index + 1)} of ${count(plan.dumps.length)})` : '';
+    const seconds = at - started >= 1000 && written > 0 ? ((total - written) * (at - started)) / written / 1000 : null;
+    const left = seconds === null ? '' : seconds < 60 ? `, about ${Math.ceil(seconds)} s left` : `, about ${Math.ceil(seconds / 60)} min left`;
+    const quarter = Math.floor(percent / 25);
+    return {
+        text: `Writing ${plan.dumps[index].name}${which}: ${count(Math.floor(written / unit))} of ${size} (${percent} %)${left}`,
+        spoken: quarter === 0 ? `Writing ${size}.` : `${quarter * 25} % written.`,
+    };
+}
+// The paths a dump into the folder wrote, skipped and left out, each list
+// its first namesShown and how many more.
+export const wroteWords = ({ written, skipped, leftOut }) => [['Written', written], ['Already there, so skipped', skipped],
+    ['Left out', leftOut]].filter(([, paths]) => paths.length > 0).map(([title, paths]) => ({
+    title: `${title} (${count(paths.length)}):`, paths: paths.slice(0, namesShown),
+    more: paths.length > namesShown ? `and ${count(paths.length - namesShown)} more` : null,
+}));
+export const goToWords = {
+    digits: 'A stream number is digits only.',
+    notListed: (stream, listed) => `Stream ${count(stream)} is not listed: the walk stopped at ${count(listed)}.`,
+    past: (stream, streams) => (streams === 0 ? 'There are no streams.'
+        : `There is no stream ${count(stream)}: the last is ${count(streams - 1)}.`),
+};
+export const questionWords = (names, folder) => `Already in ${folder}: ${named(names)}. ` +
+    (names.length === 1 ? 'Replace it, skip it, or cancel?' : 'Replace them, skip them, or cancel?');
 export const outputFolderWords = (folder) => (folder ? `Outputs go into the folder ${folder}.`
     : 'Outputs go into a folder you choose at the first dump.');
 export const updateWords = {

@@ -36,6 +36,10 @@ function dumpOne({ container, stream, ssd, name }, signal, onProgress, onPiece) 
     });
 }
 
+// A member's date is its .ssd file's, in local time as ZIP dates are; one
+// before 1980, which a ZIP cannot hold, is 1980-01-01.
+const zipDate = (at) => new Date(Math.max(Number(at) || 0, new Date(1980, 0, 1).getTime()));
+
 // One ZIP of these dumps (name: each member's path), stored (the streams
 // are not compressed again) and in ZIP64 where it needs to be, as a stream
 // of its bytes. Each dump starts when the ZIP writer comes to its member and
@@ -55,7 +59,7 @@ function zipAll(dumps, onDump, signal) {
                     input.fail(new Error(`the dump of stream ${each.stream} failed`));
                 }
             }, (error) => input.fail(error));
-        return { name: each.name, lastModified: new Date(1980, 0, 1), input: input.stream };
+        return { name: each.name, lastModified: zipDate(each.ssd.lastModified), input: input.stream };
     }
     function* members() {
         for (const [index, each] of dumps.entries()) {
@@ -110,7 +114,8 @@ async function intoFolder({ plan }, signal, progress, { ask, told }) {
     try {
         for (const each of plan.dumps.filter((one) => !skipped.includes(one.name))) {
             const target = await intoFolderFile(top, each.name, signal, made);
-            const result = await dumpOne(each, signal, (bytes) => progress(done + bytes), target.write)
+            const index = plan.dumps.indexOf(each);
+            const result = await dumpOne(each, signal, (bytes) => progress(done + bytes, index), target.write)
                 .catch(async (error) => {
                     await target.finish(false).catch(() => {});
                     throw error;
@@ -249,7 +254,7 @@ async function dump(job, signal, progress, talk) {
             current = index;
         }
         currentWritten = written;
-        progress(done + written);
+        progress(done + written, index);
     };
     const { zip, failures } = zipAll(plan.dumps, onDump, signal);
     try {
@@ -294,7 +299,8 @@ export function createEffects(dispatch) {
         const control = new AbortController();
         controls.set(job.id, control);
         const { signal } = control;
-        const progress = (written) => signal.aborted || dispatch({ type: 'progress', job: job.id, written });
+        const progress = (written, index = 0) => signal.aborted ||
+            dispatch({ type: 'progress', job: job.id, written, index, at: performance.now() });
         const talk = {
             ask: (names) => new Promise((resolve) => {
                 answers.set(job.id, resolve);

@@ -111,12 +111,18 @@ function listen(dispatch) {
         ['skip', { type: 'answered', answer: 'skip' }], ['cancel-replace', { type: 'answered', answer: 'cancel' }],
         ['copy', { type: 'copy', what: 'text' }], ['save-text', { type: 'save', what: 'text' }],
         ['copy-summary', { type: 'copy', what: 'summary' }], ['save-summary', { type: 'save', what: 'summary' }],
-        ['reload', { type: 'reload' }]];
+        ['reload', { type: 'reload' }], ['save-list', { type: 'save', what: 'written' }]];
     for (const [id, event] of clicks) {
         $(id).addEventListener('click', () => inert($(id)) || dispatch(event));
     }
     $('failures-first').addEventListener('change', (event) => dispatch({ type: 'failures-first', on: event.target.checked }));
     $('force-view').addEventListener('change', (event) => dispatch({ type: 'force-view', on: event.target.checked }));
+    $('go-to').addEventListener('keydown', (event) => {
+        if (event.key === 'Enter') {
+            event.preventDefault();
+            dispatch({ type: 'go-to', value: event.target.value });
+        }
+    });
     // Escape closes the question as Cancel does.
     $('question').addEventListener('cancel', (event) => {
         event.preventDefault();
@@ -126,6 +132,11 @@ function listen(dispatch) {
 
 export function createView(dispatch) {
     listen(dispatch);
+    // The page makes room at its foot for the bar fixed there, as high as
+    // the bar is, so that it never covers the page's last lines.
+    new ResizeObserver(([entry]) => {
+        document.body.style.paddingBottom = entry.contentRect.height ? `${$('progress-box').offsetHeight}px` : '';
+    }).observe($('progress-box'));
     const map = createMap($('map'), dispatch);
     const changed = lastWritten();
     let pairItems = new Map();
@@ -134,8 +145,8 @@ export function createView(dispatch) {
 
     function streamRows(result) {
         const body = $('streams').tBodies[0];
-        const { listing, first, last, dumpFor } = result;
-        if (!changed('streams', listing, first, last, [...dumpFor].map(([stream, ssd]) => `${stream}:${ssd.name}`).join('/'))) {
+        const { listing, first, last, dumpFor, goTo } = result;
+        if (!changed('streams', listing, first, last, goTo.stream, [...dumpFor].map(([stream, ssd]) => `${stream}:${ssd.name}`).join('/'))) {
             for (const button of body.querySelectorAll('button')) {
                 waits(button, !result.canDump);
             }
@@ -146,6 +157,11 @@ export function createView(dispatch) {
         const words = listing && listing.words ? listing.words : [];
         for (let index = first; index < last; ++index) {
             const row = body.insertRow();
+            row.dataset.row = String(index);
+            if (goTo.stream === index) {
+                row.className = 'marked';
+                row.tabIndex = -1;
+            }
             row.insertCell().textContent = String(index);
             row.insertCell().textContent = String(words[index]);
             const warning = row.insertCell();
@@ -239,6 +255,7 @@ export function createView(dispatch) {
         pairs(result);
         streamRows(result);
         set($('page-range'), 'textContent', result.range);
+        set($('go-to-note'), 'textContent', result.goTo.note);
         set($('previous'), 'disabled', result.page === 0);
         set($('next'), 'disabled', result.page + 1 >= result.pages);
         $('pages').hidden = result.pages < 2;
@@ -344,18 +361,35 @@ export function createView(dispatch) {
     // styled and laid out afresh, garbage that only the collector's next
     // full run takes back (in Blink, a megabyte for every 128 changes,
     // piling up from one dump to the next).
-    function progressPart(model) {
-        $('progress-box').hidden = model.progress === null;
-        if (model.progress === null) {
+    function progressPart({ progress }) {
+        $('progress-box').hidden = progress === null;
+        if (progress === null) {
             barShown = 0;
             set($('progress'), 'value', 0);
             return;
         }
+        set($('progress-text'), 'textContent', progress.text);
+        set($('progress-said'), 'textContent', progress.spoken);
+        $('progress').hidden = progress.bar === null;
         const now = performance.now();
-        if (now - barShown >= 200 || model.progress >= 1) {
+        if (progress.bar !== null && (now - barShown >= 200 || progress.bar >= 1)) {
             barShown = now;
-            set($('progress'), 'value', model.progress);
+            set($('progress'), 'value', progress.bar);
         }
+    }
+
+    // What the last dump into the folder wrote, skipped and left out.
+    function wrotePart(wrote) {
+        $('written-box').hidden = !wrote;
+        if (!wrote || !changed('wrote', wrote.of)) {
+            return;
+        }
+        $('written').replaceChildren(...wrote.groups.flatMap(({ title, paths, more }) => {
+            const list = document.createElement('ul');
+            list.append(...[...paths, ...(more ? [more] : [])].map((path) => Object.assign(document.createElement('li'), { textContent: path })));
+            return [Object.assign(document.createElement('p'), { textContent: title }), list];
+        }));
+        $('save-list').hidden = !wrote.canSave;
     }
 
     // The control the core gives the keyboard back to (the one that started
@@ -365,8 +399,15 @@ export function createView(dispatch) {
     // The page stays where the user has scrolled to (in Blink, scrolling
     // back also left megabytes for the collector, piling up from one dump
     // to the next).
+    // (A row gone to takes the keyboard from the field at once.)
     function focusPart({ focus }) {
         if (!changed('focus', focus.serial) || focus.to === null) {
+            return;
+        }
+        const row = /^row:(\d+)$/.exec(focus.to);
+        if (row) {
+            const marked = $('streams').querySelector(`tr[data-row="${row[1]}"]`);
+            marked && marked.focus();
             return;
         }
         const active = document.activeElement;
@@ -403,6 +444,7 @@ export function createView(dispatch) {
         set($('problems'), 'textContent', model.problems);
         folderPart(model.folder);
         progressPart(model);
+        wrotePart(model.wrote);
         resultPart(model.result);
         focusPart(model);
         if (changed('selected', model.selected) && model.selected > 0) {
