@@ -241,6 +241,7 @@ const broken = damaged('broken.srt', (bytes) => {
     bytes.writeUInt32BE(bytes.readUInt32BE(slots + 4), slots + 8);
 });
 const damagedSsd = damaged('damaged.srt', (bytes) => { bytes[bytes.readUInt32BE(4)] = 's'.charCodeAt(0); });
+const far = damaged('far.srt', (bytes) => bytes.writeUInt32BE(65524, 4)); // its SSD block past its end
 const a01 = path.join(work, 'a01.ssd');
 const cSrt = path.join(work, 'c.srt');
 fs.copyFileSync(example, cSrt);
@@ -324,6 +325,13 @@ const folderChecked = (prefix, shot = false, tree = false) => async (tab) => {
             String(stdout.split('BAD SIZE').length - 1).replace(/^0$/, ''), run.status === 0 ? 'ok' : `${step[1]} failed`];
     });
     assert.deepEqual(shown.map(([at, streams, warnings, result]) => [at, streams, warnings, result.split(':')[0]]), expected);
+    // At 360 and 414 px a row is a card, at 768 a row; nothing is cut off or scrolls sideways.
+    assert.deepEqual(await tab.evaluate(async () => [360, 414, 768].map((width) => {
+        document.body.style.width = `${width}px`;
+        const wide = [...document.querySelectorAll('main, main > section:not([hidden]), .table-box')].filter((part) => part.scrollWidth > part.clientWidth);
+        return [getComputedStyle(document.querySelector('#containers tbody tr')).display, wide.map((part) => part.id || part.className)];
+    })), [['block', []], ['block', []], ['table-row', []]]);
+    await tab.evaluate(() => { document.body.style.width = ''; });
     await (shot && tab.screenshot && tab.screenshot(path.resolve(web, '../folder.png')));
     // A row opened while the folder's ZIP is made is a view within the
     // folder: the ZIP goes on, and the row's Dump buttons wait for it.
@@ -337,6 +345,10 @@ const folderChecked = (prefix, shot = false, tree = false) => async (tab) => {
         }, prefix(path.join(game, 'a/one.srt')));
         await tab.waitFor(() => /^Dumped/.test(document.getElementById('folder-status').textContent));
         hash = (member) => output(tab, member);
+        // What was written is listed, and Save list gives it a path a line.
+        assert.equal(await text(tab, '#written'), `Written (3):${members.join('')}Left out (1):${prefix(path.join(game, 'b/damaged.srt'))}`);
+        await click(tab, '#save-list');
+        assert.equal((await download(tab)).hash, hashOf(members.map((member) => `${member}\n`).join('')));
     } else {
         const zip = await zipped(tab, '#dump-folder', prefix(path.join(game, 'a/one.srt')));
         assert.deepEqual(execFileSync('unzip', ['-Z1', zip]).toString().trim().split('\n'), members);
@@ -393,6 +405,16 @@ const cases = [
             .filter((label) => getComputedStyle(label).display !== 'none' && label.getBoundingClientRect().height < 10)
             .map((label) => label.textContent)), []);
     }],
+    // The map is the file to scale: a read past its end beyond the file's
+    // marked end, on a broken axis whose labels shorten at 360 px.
+    ['the map draws a read past the end beyond a break in its axis', [far], async (tab) => {
+        const shown = () => tab.evaluate(() => [[...document.querySelectorAll('#map .map-axis > span')].map((label) =>
+            [...label.children].find((part) => getComputedStyle(part).display !== 'none').textContent),
+        [...document.querySelectorAll('#map .map-legend li')].filter((item) => item.getBoundingClientRect().height > 0).length]);
+        assert.deepEqual(await shown(), [['0', 'end of file: 688', '65,524\u201365,539'], 5]);
+        await tab.evaluate(() => { document.body.style.width = '360px'; });
+        assert.deepEqual(await shown(), [['0', 'end 688', '65.5K'], 5]);
+    }],
     ['shows BAD SIZE before the stream whose DSP entry breaks the packing', [broken], async (tab) => {
         assert.deepEqual(await rows(tab), [['0', '7', '', ''], ['1', '1024', '', ''], ['2', '1024', 'BAD SIZE', '']]);
         assert.match(await text(tab, '#summary'), /3 streams; 2 BAD SIZE warnings \(one because the file does not end/);
@@ -446,14 +468,18 @@ const cases = [
             while (document.getElementById('progress-box').hidden) {
                 await new Promise((resolve) => setTimeout(resolve));
             }
+            await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
             const box = document.getElementById('progress-box').getBoundingClientRect();
-            const seen = [box.top >= 0 && box.bottom <= innerHeight + 1, document.activeElement === button];
+            // ... in words, with room made for it at the page's foot.
+            const seen = [box.top >= 0 && box.bottom <= innerHeight + 1, document.activeElement === button,
+                /^Writing big01\.kvdsp: \d+ of 65 MiB \(\d+ %\)/.test(document.getElementById('progress-text').textContent),
+                parseFloat(getComputedStyle(document.body).paddingBottom) >= box.height];
             // Cancel pressed (its click, as Enter gives it) gives the focus back to the button.
             window.pressed = button;
             document.getElementById('cancel').focus();
             document.getElementById('cancel').click();
             return seen;
-        }), [true, true]);
+        }), [true, true, true, true]);
         await tab.waitFor(() => /did not finish: cancelled/.test(document.getElementById('summary').textContent));
         await tab.waitFor(() => document.activeElement === window.pressed);
         assert.equal(await tab.evaluate(() => window.downloads.length), 0);
@@ -760,6 +786,18 @@ const cases = [
         // Next, disabled on the last page, hands the focus to Previous.
         await tab.evaluate(() => { document.getElementById('next').focus(); document.getElementById('next').click(); });
         assert.equal(await tab.evaluate(() => document.activeElement.id), 'previous');
+        // Go to stream, from the keyboard: the page holding it, its row marked and focused; past the last, said so.
+        const goTo = (value) => tab.evaluate((typed) => {
+            const field = document.getElementById('go-to');
+            field.focus();
+            field.value = typed;
+            field.dispatchEvent(new KeyboardEvent('keydown', { key: 'Enter', bubbles: true }));
+            const marked = document.querySelector('#streams tr.marked');
+            return [document.getElementById('page-range').textContent, marked && marked.cells[0].textContent,
+                document.activeElement === marked, document.getElementById('go-to-note').textContent];
+        }, value);
+        assert.deepEqual(await goTo('217'), ['streams 200\u2013399 of 450', '217', true, '']);
+        assert.deepEqual(await goTo('450'), ['streams 200\u2013399 of 450', '217', false, 'There is no stream 450: the last is 449.']);
     }],
     // Served: the first visit keeps every file of the folder, and from the
     // next load on the page works with the host gone, its worker reading

@@ -317,7 +317,7 @@ const handlers = {
         }
         const note = stream === null ? goToWords.digits : stream < listing.count ? goToWords.notListed(stream, listed)
             : goToWords.past(stream, listing.count ?? listed);
-        return { ...state, goTo: { stream: null, note } };
+        return { ...state, goTo: { stream: state.goTo.stream, note } };
     },
     'failures-first': (state, { on }) => ({ ...state, failuresFirst: on }),
     'force-view': (state, { on }) => ({ ...state, forceView: on }),

@@ -160,7 +160,7 @@ export function progressWords({ plan, total, shown = { written: 0, index: 0 }, s
     const { index, at } = shown;
     const written = Math.min(shown.written, total);
     const [unit, name] = total >= 1 << 20 ? [1 << 20, 'MiB'] : [1 << 10, 'KiB'];
-    const size = `${count(Math.ceil(total / unit))} ${name}`;
+    const size = `${count(Math.round(total / unit))} ${name}`;
     const percent = Math.floor((written / total) * 100);
     const which = plan.dumps.length > 1 ? ` (${plan.folder ? 'file' : 'stream'} ${count(index + 1)} of ${count(plan.dumps.length)})` : '';
     const seconds = at - started >= 1000 && written > 0 ? ((total - written) * (at - started)) / written / 1000 : null;

@@ -283,7 +283,12 @@ export function createView(dispatch) {
             $('result').scrollIntoView();
         });
         row.insertCell().append(open);
-        const [streams, warnings, result, dumpCell] = [row.insertCell(), row.insertCell(), row.insertCell(), row.insertCell()];
+        // (Each cell is named for the narrow page, where a row is a card.)
+        const [streams, warnings, result, dumpCell] = ['Streams', 'BAD SIZE', 'Result', 'Dump'].map((name) => {
+            const cell = row.insertCell();
+            cell.dataset.label = name;
+            return cell;
+        });
         row.shown = { summary, forced };
         if (!summary) {
             result.textContent = 'waiting';
