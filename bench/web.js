@@ -21,7 +21,11 @@
 // visit that has its service worker keep its files: the listing painted,
 // in each engine, and in WebKit the memory of a 1.5 GiB dump, from the
 // click to the page's word that it is done (its driver follows no
-// download); these go under served.ENGINE. in the results file.
+// download); these go under served.ENGINE. in the results file. With
+// SRTX_WEB_PROFILE=1, where the time of a 1,000,000-stream listing (the
+// median of five) and of a folder of 1,000 (summed over its runs) goes, by
+// the parts the page measures (its srtx-* performance measures) and the
+// rest: under profile.ENGINE.
 //   node bench/web.js SRTX WEB_FOLDER MAKE_CONTAINER DATA_FOLDER [ENGINE...]
 // Each engine's figures replace its own in the day's results file under
 // bench/results/ (bench/figures writes the docs' from there). With
@@ -335,6 +339,39 @@ async function paintedFigures(browser, big, results) {
     results.readFloor = median(paints.map((p) => p.floor));
 }
 
+// The page's measures of its parts since the last clear, summed by part.
+const parts = ['start', 'read', 'tool', 'hand-over', 'reader'];
+const partsOf = (tab) => tab.evaluate((names) => Object.fromEntries(names.map((name) => [name,
+    performance.getEntriesByName(`srtx-${name}`).reduce((sum, entry) => sum + entry.duration, 0) / 1000])), parts);
+const clearParts = (tab) => tab.evaluate(() => performance.clearMeasures());
+
+async function measureProfile(engine, { big, small, folder }) {
+    const browser = await launch(data, engine);
+    const results = { list: [], folder: null };
+    try {
+        for (let k = 0; k < 5; ++k) {
+            const tab = await downloadingTab(browser);
+            await clearParts(tab);
+            const { painted } = await paintSeconds(tab, big);
+            results.list.push({ ...await partsOf(tab), total: painted });
+            await tab.close();
+        }
+        results.list.sort((a, b) => a.total - b.total);
+        results.list = results.list[2];
+        const { tab } = await listedTab(browser, [small]);
+        await clearParts(tab);
+        const input = engine === 'chromium' ? '#folder' : '#files';
+        await untilMarked(tab, input, 'srtx-checked');
+        const containers = fs.readdirSync(folder).flatMap((sub) => fs.readdirSync(path.join(folder, sub)).map((name) => path.join(folder, sub, name)));
+        await tab.setFiles(input, engine === 'chromium' ? [folder] : containers);
+        results.folder = { total: (await tab.evaluate(() => window.marked)) / 1000, ...await partsOf(tab) };
+        await tab.close();
+    } finally {
+        await browser.close();
+    }
+    return results;
+}
+
 async function measureServed(engine, { big, small, ssd1536 }) {
     const host = await serve(webFolder);
     page = host.url;
@@ -507,6 +544,19 @@ function compare(engine, before, after, { listNative, loopNative }) {
         fs.existsSync(link) || fs.symlinkSync(target, link);
     }
     const row = (what, value, goal) => console.log(`${what.padEnd(56)} ${value.padStart(12)}   goal ${goal}`);
+    if (process.env.SRTX_WEB_PROFILE) {
+        for (const engine of engines) {
+            const r = await measureProfile(engine, inputs);
+            const figures = { date: new Date().toISOString().slice(0, 10) };
+            for (const [what, took] of Object.entries(r)) {
+                parts.forEach((part) => { figures[`${what}_${part.replace('-', '_')}`] = took[part]; });
+                figures[`${what}_total`] = took.total;
+            }
+            results.update(results.today(), `profile.${engine}.`, figures);
+            console.log(engine, JSON.stringify(r));
+        }
+        return;
+    }
     if (process.env.SRTX_WEB_SERVED) {
         for (const engine of engines) {
             const r = await measureServed(engine, inputs);

@@ -31,6 +31,11 @@ let onInPage = () => {};
 export const whenInPage = (listener) => { onInPage = listener; };
 const probe = new Blob([new Uint8Array(1)]);
 
+// Each part of a run's time, as a measure of the page's performance
+// timeline (srtx-start, srtx-read, srtx-tool, srtx-hand-over, srtx-reader),
+// for the benchmark's profile.
+export const profiled = (part, start, duration) => performance.measure(`srtx-${part}`, { start, duration: Math.max(0, duration) });
+
 export function cancelled() {
     return new DOMException('cancelled', 'AbortError');
 }
@@ -94,6 +99,7 @@ export function run({ args, files, outputs = [], bytesOut = 0, onPiece = () => {
     const id = ++runs;
     return new Promise((resolve, reject) => {
         let over = false;
+        let posted = 0;
         const end = (settle, value, reusable = false) => {
             over = true;
             signal.removeEventListener('abort', abort);
@@ -112,6 +118,7 @@ export function run({ args, files, outputs = [], bytesOut = 0, onPiece = () => {
         signal.addEventListener('abort', abort);
         const start = (given) => compiled.then((module) => {
             if (!signal.aborted) {
+                posted = performance.now();
                 worker.postMessage({ type: 'run', id, module, args, files: given, outputs, detachFrees, probe },
                     given.flatMap((file) => (file instanceof Blob ? [] : [file.contents])));
             }
@@ -132,6 +139,10 @@ export function run({ args, files, outputs = [], bytesOut = 0, onPiece = () => {
                     }
                 });
             } else if (message.type === 'done') {
+                // The hand-over: the run's time beyond the worker's own, to and fro.
+                const { start, read, tool } = message.took;
+                profiled('hand-over', posted, performance.now() - posted - start - read - tool);
+                Object.entries({ start, read, tool }).forEach(([part, ms]) => profiled(part, posted, ms));
                 end(resolve, { ...message, files }, moved <= keptUpTo);
             } else if (message.type === 'unreadable') {
                 // One chosen file, changed or gone: this run fails alone.

@@ -10,7 +10,7 @@ import { parse, failedStep } from '../listing_reader.js';
 import { sortByPath } from '../core/names.js';
 import { notListed, summarize } from '../core/plan.js';
 import { errorWords } from '../core/words.js';
-import { cancelled, refusal, run } from './bridge.js';
+import { cancelled, profiled, refusal, run } from './bridge.js';
 import { countedPieces, giveBack, intoDownload, release, saveText } from './outputs.js';
 import { existing, intoFolderFile, outputFolder } from './folder.js';
 import { reload } from './offline.js';
@@ -177,8 +177,13 @@ export async function walk(entries, signal) {
 // the File, mounted in place.
 const readAheadBelow = 1 << 20;
 const readAheadFiles = 32;
-const readAhead = (file) => (file.size > readAheadBelow ? Promise.resolve(file)
-    : file.arrayBuffer().then((contents) => ({ name: file.name, size: file.size, contents }), () => file));
+function readAhead(file) {
+    const reading = performance.now();
+    return file.size > readAheadBelow ? Promise.resolve(file) : file.arrayBuffer().then((contents) => {
+        profiled('read', reading, performance.now() - reading);
+        return { name: file.name, size: file.size, contents };
+    }, () => file);
+}
 
 // Lists every container, as many at once as the machine has cores (four at
 // most), calling onResult(index, summary) as each ends, until all are done
@@ -199,7 +204,10 @@ async function check(containers, signal, onResult) {
             const { name } = containers[index].file;
             let summary;
             try {
-                summary = summarize(await run({ args: [name], files: [given], signal }), name);
+                const result = await run({ args: [name], files: [given], signal });
+                const reading = performance.now();
+                summary = summarize(result, name);
+                profiled('reader', reading, performance.now() - reading);
             } catch (error) {
                 signal.throwIfAborted();
                 const told = toldOf(error);
@@ -225,7 +233,9 @@ function textOf(result) {
 async function listing({ container }, signal) {
     const result = await run({ args: [container.name], files: [container], signal });
     signal.throwIfAborted();
+    const reading = performance.now();
     const { count, words, badSize, badEnd } = parse(result.stdout, container.name);
+    profiled('reader', reading, performance.now() - reading);
     const step = failedStep(new TextDecoder().decode(result.stderr));
     return { result: { count, words, badSize, badEnd, step, status: result.status, trace: result.trace, text: textOf(result) } };
 }

@@ -16,6 +16,10 @@ const pieceSize = 4 << 20;
 // run cannot wait, and pieces queue in the page.
 const piecesAhead = 4;
 let pacing = {};
+// Where a run's time went, in ms: its instance made and its files mounted
+// (start), the chosen files read (read), the tool's own work (tool); the
+// page tells the rest apart (hand-over, its reader, the paint).
+let took = {};
 // Pieces the page is done with, filled again in the same run; what is left
 // of them when it ends is given back, so an idle worker holds none.
 let spares = [];
@@ -46,6 +50,7 @@ self.onmessage = async (event) => {
         return;
     }
     const { id, module, args, files, outputs } = event.data;
+    took = { at: performance.now(), start: 0, read: 0, tool: 0 };
     detachFrees = event.data.detachFrees;
     pacing = { id, unanswered: 0, resume: null, inMain: false, running: true };
     try {
@@ -244,10 +249,13 @@ async function run(wasmModule, args, files, outputs) {
         ends.push(post);
     }
 
+    const started = performance.now();
+    took.start = started - took.at;
     const status = config.paced ? await callMainPaced(module, args) : module.callMain(args);
     ends.forEach((post) => post());
     releaseWindows();
-    return { type: 'done', status, stdout: concat(printed[1]), stderr: concat(printed[2]), trace };
+    took.tool = performance.now() - started - took.read;
+    return { type: 'done', status, stdout: concat(printed[1]), stderr: concat(printed[2]), trace, took };
 }
 
 // Every read of a mounted file costs a FileReaderSync call of about 2 ms
@@ -291,7 +299,9 @@ function readInWindows(workerfs) {
                 release(windows.splice(passed, 1)[0]);
             }
             const slice = node.contents.slice(position, Math.min(node.size, position + windowSize));
+            const reading = performance.now();
             windows.unshift({ start: position, bytes: new Uint8Array(reader.readAsArrayBuffer(slice)) });
+            took.read += performance.now() - reading;
             windows.splice(windowsPerFile).forEach(release);
             index = 0;
         }
