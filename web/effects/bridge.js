@@ -80,6 +80,68 @@ export function prepare() {
     }
 }
 
+// A worker for a run: an idle one, else a new one; given back (kept, up to
+// keptIdle) or ended when the run is over.
+const leased = () => idle.pop() || new Worker(workerUrl);
+function released(worker, reusable) {
+    worker.onmessage = worker.onerror = null;
+    if (reusable && idle.length < keptIdle) {
+        idle.push(worker);
+    } else {
+        worker.terminate();
+        if (idle.length === 0) {
+            idle.push(new Worker(workerUrl)); // the next run need not wait for one to start
+        }
+    }
+}
+
+// Many small runs in one worker, in turn, on files given as bytes: one
+// message there, and their results back a few at a time (a folder's
+// containers cost the page a round trip each otherwise). onResult(k,
+// result, error) hears each as it ends; resolves once all have.
+export function runMany({ runs: many, signal, onResult }) {
+    compileOnce();
+    const worker = leased();
+    const id = ++runs;
+    let left = many.length;
+    return new Promise((resolve, reject) => {
+        const end = (settle, value, reusable = false) => {
+            signal.removeEventListener('abort', abort);
+            released(worker, reusable);
+            settle(value);
+        };
+        const abort = () => end(reject, cancelled());
+        signal.addEventListener('abort', abort);
+        const posted = performance.now();
+        worker.onmessage = ({ data: message }) => {
+            if (message.type === 'problem') {
+                dispatchEvent(new CustomEvent('srtx-problem', { detail: message.message }));
+                return;
+            }
+            if (message.type !== 'ran') {
+                end(reject, ofKind(message.kind, message.message));
+                return;
+            }
+            for (const { k, ...result } of message.results) {
+                left -= 1;
+                Object.entries(result.took || {}).forEach(([part, ms]) => part !== 'at' && profiled(part, posted, ms));
+                result.type === 'done' ? onResult(k, { ...result, files: many[k].files })
+                    : onResult(k, null, result.type === 'unreadable' ? inWords(unreadableWords(result.name)) : ofKind(result.kind, result.message));
+            }
+            if (left === 0) {
+                profiled('hand-over', posted, performance.now() - posted - message.took);
+                end(resolve, undefined, true);
+            }
+        };
+        worker.onerror = (event) => {
+            event.preventDefault();
+            end(reject, ofKind('Error', event.message));
+        };
+        compiled.then((module) => signal.aborted || worker.postMessage({ type: 'many', id, module, runs: many, detachFrees, probe },
+            many.flatMap((each) => each.files.map((file) => file.contents))), (error) => end(reject, ofKind(error && error.name, String(error))));
+    });
+}
+
 // args: the command line after the program name, naming files by their
 // names; outputs: names of the files the run may write, handed to
 // onPiece(name, bytes) in pieces as they are written (the run waits when
@@ -95,7 +157,7 @@ export function run({ args, files, outputs = [], bytesOut = 0, onPiece = () => {
         return Promise.reject(inWords(refused));
     }
     compileOnce();
-    const worker = idle.pop() || new Worker(workerUrl);
+    const worker = leased();
     const id = ++runs;
     return new Promise((resolve, reject) => {
         let over = false;
@@ -103,15 +165,7 @@ export function run({ args, files, outputs = [], bytesOut = 0, onPiece = () => {
         const end = (settle, value, reusable = false) => {
             over = true;
             signal.removeEventListener('abort', abort);
-            worker.onmessage = worker.onerror = null;
-            if (reusable && idle.length < keptIdle) {
-                idle.push(worker);
-            } else {
-                worker.terminate();
-                if (idle.length === 0) {
-                    idle.push(new Worker(workerUrl)); // the next run need not wait for one to start
-                }
-            }
+            released(worker, reusable);
             settle(value);
         };
         const abort = () => end(reject, cancelled());

@@ -10,7 +10,7 @@ import { parse, failedStep } from '../listing_reader.js';
 import { sortByPath } from '../core/names.js';
 import { notListed, summarize } from '../core/plan.js';
 import { errorWords } from '../core/words.js';
-import { cancelled, profiled, refusal, run } from './bridge.js';
+import { cancelled, profiled, refusal, run, runMany } from './bridge.js';
 import { countedPieces, giveBack, intoDownload, release, saveText } from './outputs.js';
 import { existing, intoFolderFile, outputFolder } from './folder.js';
 import { reload } from './offline.js';
@@ -185,36 +185,51 @@ function readAhead(file) {
     }, () => file);
 }
 
-// Lists every container, as many at once as the machine has cores (four at
-// most), calling onResult(index, summary) as each ends, until all are done
-// or the signal is aborted (its AbortError rethrown).
+// Lists every container, in four lanes (their time is mostly the page's
+// and the worker's waiting on each other), calling onResult(index, summary)
+// as each ends, until all are done or the signal is aborted (its
+// AbortError rethrown). A lane takes the next few containers at once: read
+// ahead as bytes, they go to one worker in one message; a larger one runs
+// on its own.
+const perMessage = 16;
 async function check(containers, signal, onResult) {
-    const lanes = Math.max(1, Math.min(4, navigator.hardwareConcurrency || 1, containers.length));
+    const lanes = Math.max(1, Math.min(4, containers.length));
     const reads = [];
     let next = 0;
+    const summaryOf = (name, result, error) => {
+        if (error) {
+            signal.throwIfAborted();
+            const told = toldOf(error);
+            return notListed(told.said || told.message || errorWords(told.kind));
+        }
+        const reading = performance.now();
+        const summary = summarize(result, name);
+        profiled('reader', reading, performance.now() - reading);
+        return summary;
+    };
     const lane = async () => {
         while (next < containers.length) {
-            const index = next++;
-            for (let ahead = index; ahead < Math.min(containers.length, index + readAheadFiles); ++ahead) {
+            const from = next;
+            const to = Math.min(containers.length, from + perMessage);
+            next = to;
+            for (let ahead = from; ahead < Math.min(containers.length, to + readAheadFiles); ++ahead) {
                 reads[ahead] = reads[ahead] || readAhead(containers[ahead].file);
             }
-            const given = await reads[index];
-            reads[index] = null;
+            const given = await Promise.all(reads.slice(from, to));
+            given.forEach((_, k) => { reads[from + k] = null; });
             signal.throwIfAborted();
-            const { name } = containers[index].file;
-            let summary;
-            try {
-                const result = await run({ args: [name], files: [given], signal });
-                const reading = performance.now();
-                summary = summarize(result, name);
-                profiled('reader', reading, performance.now() - reading);
-            } catch (error) {
+            const bytes = given.filter((each) => !(each instanceof Blob)).length === given.length;
+            if (bytes) {
+                await runMany({ runs: given.map((each) => ({ args: [each.name], files: [each] })), signal,
+                    onResult: (k, result, error) => onResult(from + k, summaryOf(given[k].name, result, error)) });
                 signal.throwIfAborted();
-                const told = toldOf(error);
-                summary = notListed(told.said || told.message || errorWords(told.kind));
+                continue;
             }
-            signal.throwIfAborted();
-            onResult(index, summary);
+            for (const [k, each] of given.entries()) {
+                const ran = await run({ args: [each.name], files: [each], signal }).then((result) => [result], (error) => [null, error]);
+                signal.throwIfAborted();
+                onResult(from + k, summaryOf(each.name, ...ran));
+            }
         }
     };
     await Promise.all(Array.from({ length: lanes }, lane));
