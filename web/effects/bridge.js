@@ -16,9 +16,10 @@ let compiled = null;
 // One that moved many bytes is ended instead, a fresh one started in its
 // place: the instance it ran and whatever else its collector has not yet
 // taken back go with it, so one large dump leaves nothing to weigh on
-// the next.
+// the next. Two are kept: a folder's lanes lease and release them in turn,
+// and each worker kept is an engine thread's memory (tens of MiB in Blink).
 const idle = [];
-const keptIdle = 4;
+const keptIdle = 2;
 const keptUpTo = 64 << 20;
 let runs = 0;
 // Set once a worker could read no File at all, not even a small Blob the
