@@ -55,6 +55,7 @@ const ofKind = (kind, message) => Object.assign(new Error(message), { kind: kind
 // given as bytes ({ name, size, contents }) already are.
 async function copied(files, signal) {
     const copies = [];
+    const reading = performance.now();
     for (const file of files) {
         try {
             copies.push(file instanceof Blob ? { name: file.name, contents: await file.arrayBuffer() } : file);
@@ -63,6 +64,7 @@ async function copied(files, signal) {
         }
         signal.throwIfAborted();
     }
+    profiled('read', reading, performance.now() - reading);
     return copies;
 }
 
