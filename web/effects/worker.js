@@ -63,7 +63,7 @@ self.onmessage = async (event) => {
     } catch (error) {
         // A chosen file that can no longer be read mid-run (cut short,
         // changed, removed) fails as one changed before the run does.
-        const gone = unreadable(files, event.data.probe);
+        const gone = error && error.unreadable ? { type: 'unreadable', name: error.unreadable } : unreadable(files, event.data.probe);
         self.postMessage(gone && gone.type === 'unreadable' ? gone
             : { type: 'failed', kind: error && error.name, message: String(error && error.message || error) });
     } finally {
@@ -342,7 +342,14 @@ function readInWindows(workerfs) {
             }
             const slice = node.contents.slice(position, Math.min(node.size, position + windowSize));
             const reading = performance.now();
-            windows.unshift({ start: position, bytes: new Uint8Array(reader.readAsArrayBuffer(slice)) });
+            let bytes;
+            try {
+                bytes = new Uint8Array(reader.readAsArrayBuffer(slice));
+            } catch (error) {
+                // (The chosen file, read once already, cannot be now.)
+                throw Object.assign(error, { unreadable: node.name });
+            }
+            windows.unshift({ start: position, bytes });
             took.read += performance.now() - reading;
             windows.splice(windowsPerFile).forEach(release);
             index = 0;
