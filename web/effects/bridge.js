@@ -37,6 +37,14 @@ const probe = new Blob([new Uint8Array(1)]);
 // for the benchmark's profile.
 export const profiled = (part, start, duration) => performance.measure(`srtx-${part}`, { start, duration: Math.max(0, duration) });
 
+// What went wrong in a worker outside its run, for the page to tell.
+const problem = (message) => dispatchEvent(new CustomEvent('srtx-problem', { detail: message.message }));
+// A run's own parts, as its worker timed them.
+const profiledRun = ({ start, read, tool }, posted) => Object.entries({ start, read, tool }).forEach(([part, ms]) => profiled(part, posted, ms));
+// A run's failure as its worker told it: a chosen file changed or gone, in
+// the page's words; else the browser's error, by its kind.
+const failureOf = (message) => (message.type === 'unreadable' ? inWords(unreadableWords(message.name)) : ofKind(message.kind, message.message));
+
 export function cancelled() {
     return new DOMException('cancelled', 'AbortError');
 }
@@ -118,7 +126,7 @@ export function runMany({ runs: many, signal, onResult }) {
         const posted = performance.now();
         worker.onmessage = ({ data: message }) => {
             if (message.type === 'problem') {
-                dispatchEvent(new CustomEvent('srtx-problem', { detail: message.message }));
+                problem(message);
                 return;
             }
             if (message.type !== 'ran') {
@@ -127,9 +135,8 @@ export function runMany({ runs: many, signal, onResult }) {
             }
             for (const { k, ...result } of message.results) {
                 left -= 1;
-                Object.entries(result.took || {}).forEach(([part, ms]) => part !== 'at' && profiled(part, posted, ms));
-                result.type === 'done' ? onResult(k, { ...result, files: many[k].files })
-                    : onResult(k, null, result.type === 'unreadable' ? inWords(unreadableWords(result.name)) : ofKind(result.kind, result.message));
+                result.took && profiledRun(result.took, posted);
+                result.type === 'done' ? onResult(k, { ...result, files: many[k].files }) : onResult(k, null, failureOf(result));
             }
             if (left === 0) {
                 profiled('hand-over', posted, performance.now() - posted - message.took);
@@ -199,11 +206,11 @@ export function run({ args, files, outputs = [], bytesOut = 0, onPiece = () => {
                 // The hand-over: the run's time beyond the worker's own, to and fro.
                 const { start, read, tool } = message.took;
                 profiled('hand-over', posted, performance.now() - posted - start - read - tool);
-                Object.entries({ start, read, tool }).forEach(([part, ms]) => profiled(part, posted, ms));
+                profiledRun(message.took, posted);
                 end(resolve, { ...message, files }, moved <= keptUpTo);
             } else if (message.type === 'unreadable') {
                 // One chosen file, changed or gone: this run fails alone.
-                end(reject, inWords(unreadableWords(message.name)));
+                end(reject, failureOf(message));
             } else if (message.type === 'no-files') {
                 // (Runs started together may each hear so.)
                 inPage || onInPage();
@@ -215,9 +222,9 @@ export function run({ args, files, outputs = [], bytesOut = 0, onPiece = () => {
                     startInPage();
                 }
             } else if (message.type === 'problem') {
-                dispatchEvent(new CustomEvent('srtx-problem', { detail: message.message }));
+                problem(message);
             } else {
-                end(reject, ofKind(message.kind, message.message));
+                end(reject, failureOf(message));
             }
         };
         worker.onerror = (event) => {

@@ -61,16 +61,21 @@ self.onmessage = async (event) => {
         const result = unreadable(files, event.data.probe) || await run(module, args, files, outputs);
         self.postMessage(result, result.stdout ? [result.stdout.buffer, result.stderr.buffer] : []);
     } catch (error) {
-        // A chosen file that can no longer be read mid-run (cut short,
-        // changed, removed) fails as one changed before the run does.
-        const gone = error && error.unreadable ? { type: 'unreadable', name: error.unreadable } : unreadable(files, event.data.probe);
-        self.postMessage(gone && gone.type === 'unreadable' ? gone
-            : { type: 'failed', kind: error && error.name, message: String(error && error.message || error) });
+        self.postMessage(failure(error, files, event.data.probe));
     } finally {
         pacing.running = false;
         spares.splice(0).forEach(giveBack);
     }
 };
+// What a run that threw says. A chosen file that can no longer be read
+// mid-run (cut short, changed, removed) fails as one changed before the
+// run does.
+function failure(error, files, probe) {
+    const gone = error && error.unreadable ? { type: 'unreadable', name: error.unreadable } : unreadable(files, probe);
+    return gone && gone.type === 'unreadable' ? gone
+        : { type: 'failed', kind: error && error.name, message: String(error && error.message || error) };
+}
+
 // Small runs in turn, on files given as bytes; their results go back a
 // few at a time, at most every few milliseconds, the last at once. took:
 // the worker's own time of the whole batch, which the page's hand-over
@@ -88,7 +93,7 @@ async function runMany({ module, runs, detachFrees: frees, probe }) {
         try {
             result = unreadable(files, probe) || await run(module, args, files, []);
         } catch (error) {
-            result = { type: 'failed', kind: error && error.name, message: String(error && error.message || error) };
+            result = failure(error, files, probe);
         }
         pacing.running = false;
         worked += performance.now() - took.at;
